@@ -1,0 +1,30 @@
+/* w_pclog: talks to KORVANE time-attendance and access-control terminals.
+ *
+ * Every export performs one complete conversation with one terminal, or one
+ * file conversion, and returns. On Windows the exports use the stdcall
+ * convention and are exported by their plain names. */
+#ifndef W_PCLOG_H
+#define W_PCLOG_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define WPCLOG_CALL __stdcall
+#else
+#define WPCLOG_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Serial basics. Address: terminal number (low byte sent); port: 1..6, the
+ * port the scan starts from. */
+int32_t WPCLOG_CALL _DELETE(int32_t address, int32_t port);  /* 0 done, 1 failed */
+int32_t WPCLOG_CALL _TESTCOM(int32_t address, int32_t port); /* port number or -1 */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* W_PCLOG_H */

@@ -1,0 +1,25 @@
+// Nothing may unwind across a stdcall export: every export runs its body
+// through Guarded, which turns any exception into the export's failure value.
+#pragma once
+#include <utility>
+
+#if defined(_WIN32)
+// Exported by plain name through w_pclog.def; dllexport would add the
+// decorated stdcall names as well.
+#define WPL_EXPORT extern "C"
+#else
+#define WPL_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace wpl::exports {
+
+template <typename R, typename Body>
+R Guarded(R failure, Body&& body) noexcept {
+  try {
+    return std::forward<Body>(body)();
+  } catch (...) {
+    return failure;
+  }
+}
+
+}  // namespace wpl::exports

@@ -1,0 +1,16 @@
+// The two serial exports that are nothing but a command exchange.
+#pragma once
+#include <cstdint>
+
+#include "platform/env.h"
+
+namespace wpl::link {
+
+// Clears the terminal's records (command 0x0D, 3 s limit): 0 done, 1 failed.
+int32_t ClearRecords(Env& env, int32_t address, int32_t port);
+
+// Finds the port a terminal answers on (command 0x00, 1 s limit): the port
+// number, or -1.
+int32_t TestCom(Env& env, int32_t address, int32_t port);
+
+}  // namespace wpl::link

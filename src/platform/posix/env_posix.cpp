@@ -1,0 +1,37 @@
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "platform/posix/posix_platform.h"
+
+namespace wpl {
+namespace {
+
+std::string DataDirectory() {
+  if (const char* dir = std::getenv("W_PCLOG_DIR"); dir && *dir) {
+    std::string d = dir;
+    if (d.back() != '/') d += '/';
+    return d;
+  }
+  char path[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "./";
+  std::string exe(path, static_cast<size_t>(n));
+  return exe.substr(0, exe.rfind('/') + 1);
+}
+
+}  // namespace
+
+Env& ProcessEnv() {
+  static SystemClock clock;
+  static PosixSerialPorts serial;
+  static PosixFileSystem files;
+  static ConsoleUi ui;
+  static Env env{&clock, &serial, &files, &ui, {}};
+  // Read at every call: the host may set W_PCLOG_DIR between calls.
+  env.dataDir = DataDirectory();
+  return env;
+}
+
+}  // namespace wpl

@@ -1,0 +1,154 @@
+#include "virtual_env.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/posix/posix_platform.h"
+
+namespace wpl::testing {
+
+LocalTime FakeClock::Local() {
+  using namespace std::chrono;
+  const sys_days day = year_month_day{year{base_.year}, month{static_cast<unsigned>(base_.month)},
+                                      std::chrono::day{static_cast<unsigned>(base_.day)}};
+  const sys_seconds t = day + hours{base_.hour} + minutes{base_.minute} + seconds{base_.second} +
+                        duration_cast<seconds>(now_);
+  const sys_days d = floor<days>(t);
+  const year_month_day ymd{d};
+  const hh_mm_ss hms{t - d};
+  return {static_cast<int>(ymd.year()),       static_cast<int>(unsigned(ymd.month())),
+          static_cast<int>(unsigned(ymd.day())), static_cast<int>(hms.hours().count()),
+          static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count())};
+}
+
+// The read timeout of a real port: a read with nothing to deliver returns
+// after this long.
+constexpr Nanos kReadTimeout = Millis{5};
+
+class VirtualSerialPort : public SerialPort {
+ public:
+  VirtualSerialPort(VirtualSerialPorts& owner, int number) : owner_(owner), number_(number) {}
+  ~VirtualSerialPort() override {
+    auto& line = owner_.lines_[number_];
+    line.open = false;
+    // What the terminal sends while nobody holds the port is lost.
+    if (line.model) line.model->DropOutput();
+  }
+
+  bool Configure(const LineConfig& config) override {
+    if (config.baud) line_.baud = *config.baud;
+    line_.stopBits = config.stopBits;
+    if (!configured_) {
+      owner_.opens_.push_back({owner_.clock_.Now(), number_, line_});
+      configured_ = true;
+    }
+    return true;
+  }
+
+  size_t Write(std::span<const uint8_t> bytes) override {
+    const Nanos now = owner_.clock_.Now();
+    owner_.wire_.push_back({now, number_, line_, true, {bytes.begin(), bytes.end()}});
+    if (auto* m = model()) m->Receive(bytes, line_, now);
+    return bytes.size();
+  }
+
+  size_t Read(std::span<uint8_t> out) override {
+    if (out.empty()) return 0;
+    auto* m = model();
+    if (size_t n = Deliver(out)) return n;
+    // Wait like a real port: until the next byte falls due, at most the
+    // read timeout.
+    Nanos wait = kReadTimeout;
+    if (m) {
+      if (auto due = m->NextDue()) wait = std::clamp(*due - owner_.clock_.Now(), Nanos{0}, wait);
+    }
+    owner_.clock_.Advance(wait);
+    return Deliver(out);
+  }
+
+ private:
+  sim::TerminalModel* model() { return owner_.lines_[number_].model; }
+
+  size_t Deliver(std::span<uint8_t> out) {
+    auto* m = model();
+    if (!m) return 0;
+    const Nanos now = owner_.clock_.Now();
+    size_t n = m->Transmit(out, now);
+    if (n == 0) return 0;
+    // Bytes sent at another speed than the host listens at are lost.
+    if (!m->Accepts(line_)) return 0;
+    owner_.wire_.push_back({now, number_, line_, false, {out.begin(), out.begin() + n}});
+    return n;
+  }
+
+  VirtualSerialPorts& owner_;
+  int number_;
+  sim::LineState line_{57600, 1};
+  bool configured_ = false;
+};
+
+std::unique_ptr<SerialPort> VirtualSerialPorts::Open(int number) {
+  ++openAttempts_;
+  auto& line = lines_[number];
+  if (line.absent || line.open) return nullptr;
+  line.open = true;
+  return std::make_unique<VirtualSerialPort>(*this, number);
+}
+
+std::vector<uint8_t> VirtualSerialPorts::HostBytes(int number) const {
+  std::vector<uint8_t> all;
+  for (const auto& c : wire_)
+    if (c.fromHost && c.port == number) all.insert(all.end(), c.bytes.begin(), c.bytes.end());
+  return all;
+}
+
+size_t VirtualSerialPorts::HostWrites(int number) const {
+  return static_cast<size_t>(std::count_if(wire_.begin(), wire_.end(), [&](const WireChunk& c) {
+    return c.fromHost && c.port == number;
+  }));
+}
+
+namespace {
+
+class RecordingProgress : public ProgressView {
+ public:
+  explicit RecordingProgress(RecordingUi& ui) : ui_(ui) { ++ui_.windowsOpen; }
+  ~RecordingProgress() override { --ui_.windowsOpen; }
+  void SetPosition(int percent) override { ui_.positions.push_back(percent); }
+  void SetStatus(const std::string& text) override { ui_.status.push_back(text); }
+  void Repaint() override {}
+
+ private:
+  RecordingUi& ui_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressView> RecordingUi::OpenProgress(ProgressKind) {
+  ++windowsOpened;
+  return std::make_unique<RecordingProgress>(*this);
+}
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "wpl-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl + "/";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+VirtualEnv::VirtualEnv() : files(std::make_unique<PosixFileSystem>()) {
+  env.clock = &clock;
+  env.serial = &serial;
+  env.files = files.get();
+  env.ui = &ui;
+  env.dataDir = dir.path();
+}
+
+}  // namespace wpl::testing

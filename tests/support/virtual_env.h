@@ -1,0 +1,121 @@
+// Virtual time and in-process serial lines whose far ends are terminal
+// models. Time moves only when the code under test sleeps or a read waits,
+// so a 27-second scan runs in microseconds and limits are exact.
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+#include "terminal_model.h"
+
+namespace wpl::testing {
+
+class FakeClock : public Clock {
+ public:
+  Nanos Now() override { return now_; }
+  void Sleep(Millis d) override { now_ += d; }
+  // Calendar time: `base` plus the virtual time elapsed, whole seconds.
+  LocalTime Local() override;
+  void Advance(Nanos d) { now_ += d; }
+  void SetLocalBase(LocalTime base) { base_ = base; }
+
+ private:
+  Nanos now_{0};
+  LocalTime base_{2026, 5, 17, 14, 3, 9};
+};
+
+// One chunk of bytes that crossed a virtual line.
+struct WireChunk {
+  Nanos at;
+  int port;
+  sim::LineState line;
+  bool fromHost;
+  std::vector<uint8_t> bytes;
+};
+
+class VirtualSerialPorts : public SerialPorts {
+ public:
+  explicit VirtualSerialPorts(FakeClock& clock) : clock_(clock) {}
+
+  // Puts a terminal on port `number`. The model stays owned by the caller.
+  void Attach(int number, sim::TerminalModel* model) { lines_[number].model = model; }
+  // An absent port fails to open.
+  void SetAbsent(int number, bool absent = true) { lines_[number].absent = absent; }
+
+  std::unique_ptr<SerialPort> Open(int number) override;
+
+  // Every open that succeeded, with the line settings of its first Configure.
+  struct OpenRecord {
+    Nanos at;
+    int port;
+    sim::LineState line;
+  };
+  const std::vector<OpenRecord>& opens() const { return opens_; }
+  int openAttempts() const { return openAttempts_; }
+  const std::vector<WireChunk>& wire() const { return wire_; }
+  // All bytes the host wrote to a port, in order.
+  std::vector<uint8_t> HostBytes(int number) const;
+  // Number of host writes to a port (a frame is five writes).
+  size_t HostWrites(int number) const;
+
+ private:
+  friend class VirtualSerialPort;
+  struct Line {
+    sim::TerminalModel* model = nullptr;
+    bool absent = false;
+    bool open = false;
+  };
+  FakeClock& clock_;
+  std::map<int, Line> lines_;
+  std::vector<OpenRecord> opens_;
+  std::vector<WireChunk> wire_;
+  int openAttempts_ = 0;
+};
+
+// Keeps the messages instead of showing them, and the progress positions.
+class RecordingUi : public Ui {
+ public:
+  struct Message {
+    std::string text, title;
+  };
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    messages.push_back({text, title});
+  }
+  std::unique_ptr<ProgressView> OpenProgress(ProgressKind kind) override;
+
+  std::vector<Message> messages;
+  std::vector<int> positions;      // every SetPosition, across windows
+  std::vector<std::string> status;  // every SetStatus
+  int windowsOpened = 0;
+  int windowsOpen = 0;
+};
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents on destruction. path() ends with '/'.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// An Env over virtual time and virtual ports, with real files in a fresh
+// temporary data folder.
+struct VirtualEnv {
+  VirtualEnv();
+  FakeClock clock;
+  VirtualSerialPorts serial{clock};
+  std::unique_ptr<FileSystem> files;
+  RecordingUi ui;
+  TempDir dir;
+  Env env;
+};
+
+}  // namespace wpl::testing
