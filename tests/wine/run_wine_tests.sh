@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# Runs the Windows build under Wine: wine_host.exe calls the exports of
+# w_pclog.dll, wine_platform.exe the Win32 platform layer, both against
+# pclog-sim terminals on ptys that the prefix sees as com ports.
+#
+#   run_wine_tests.sh WIN32_BUILD_DIR PCLOG_SIM
+#
+# Each program lists its cases with what they need ("com4 --baud 19200",
+# "display", ...); cases that need the same are run together, with those
+# simulators up and a fresh data folder (W_PCLOG_DIR). The Wine prefix lives
+# in the build tree and is made once. Its com1..com9 are set in the registry
+# to WIN32_BUILD_DIR/wine-ports/comN: a simulator's pty link, or else an empty
+# folder, which exists (Wine falls back to /dev/ttyS<N-1> for a com port
+# whose target is missing) but cannot be opened as a port. So no real serial
+# device is ever opened. Under xvfb-run the windows are really made. The
+# last line is "N passed, M failed".
+set -uo pipefail
+
+if [[ $# -ne 2 ]]; then
+  echo "usage: $0 WIN32_BUILD_DIR PCLOG_SIM" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd) || exit 2
+sim=$(realpath "$2") || exit 2
+programs=(wine_host.exe wine_platform.exe)
+for f in w_pclog.dll "${programs[@]}"; do
+  [[ -f $build/$f ]] || { echo "missing $build/$f: build the Windows tree first" >&2; exit 2; }
+done
+command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 2; }
+
+# A desktop for the windows: a virtual one when there is no display.
+if [[ -z ${WPL_WINE_DESKTOP:-} ]]; then
+  if command -v xvfb-run >/dev/null; then
+    WPL_WINE_DESKTOP=xvfb exec timeout -k 5 290 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+  fi
+  [[ -n ${DISPLAY:-} ]] && export WPL_WINE_DESKTOP=display || export WPL_WINE_DESKTOP=none
+fi
+
+export WINEPREFIX=$build/wine-prefix WINEARCH=win32 WINEDEBUG=-all
+# No prompts to install Mono or Gecko: nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+ports=$build/wine-ports
+work=$(mktemp -d /tmp/wpl-wine.XXXXXX)
+sim_pids=()
+
+# Ends the simulators and puts the absent ports' folders back.
+stop_sims() {
+  local pid n
+  for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${sim_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  sim_pids=()
+  for n in 1 2 3 4 5 6 7 8 9; do
+    [[ -L $ports/com$n ]] && rm -f "$ports/com$n"
+    mkdir -p "$ports/com$n"
+  done
+}
+cleanup() {
+  stop_sims
+  timeout 10 wineserver -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# One run at a time per prefix.
+exec 9>"$build/wine-prefix.lock"
+flock -w 120 9 || { echo "the Wine prefix stays locked" >&2; exit 1; }
+
+# The prefix, made once: wineboot, then com1..com9 pointed at our links, and
+# windows left unmanaged: with no window manager on the virtual desktop Wine
+# would wait 2 s for one at every window it takes down.
+stop_sims
+stamp=$WINEPREFIX/.wpl-setup
+setup_id="ports=$ports unmanaged"
+if [[ ! -f $stamp || $(cat "$stamp") != "$setup_id" ]]; then
+  echo "making the Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  timeout 180 wineboot -i </dev/null >"$work/wineboot.log" 2>&1 ||
+    { cat "$work/wineboot.log"; echo "wineboot failed" >&2; exit 1; }
+  {
+    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
+    for n in 1 2 3 4 5 6 7 8 9; do printf '"COM%d"="%s/com%d"\n' "$n" "$ports" "$n"; done
+    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n'
+  } >"$work/setup.reg"
+  timeout 60 wine regedit /S "$work/setup.reg" </dev/null >>"$work/wineboot.log" 2>&1
+  timeout 60 wineserver -w
+  echo "$setup_id" >"$stamp"
+fi
+
+# A server that outlives each program briefly, so the runs below share it,
+# and ends on its own should this script be killed.
+timeout 10 wineserver -k >/dev/null 2>&1
+wineserver -p10 </dev/null >/dev/null 2>&1
+
+cd "$work" || exit 1
+# The cases: "PROGRAM<TAB>CASE<TAB>SETUP" lines. The first run also starts
+# the prefix's services, which make the com links from the registry.
+for p in "${programs[@]}"; do
+  timeout 60 wine "$build/$p" --list </dev/null >"$work/list" 2>"$work/list.err" ||
+    { cat "$work/list" "$work/list.err"; echo "$p --list failed" >&2; exit 1; }
+  tr -d '\r' <"$work/list" | sed "s|^|$p\t|" >>"$work/cases"
+done
+
+# com1..com9 must lead into $ports, and no other com port may exist.
+ok=
+for _ in $(seq 100); do
+  ok=1
+  for n in 1 2 3 4 5 6 7 8 9; do
+    [[ $(readlink "$WINEPREFIX/dosdevices/com$n") == "$ports/com$n" ]] || ok=
+  done
+  [[ -n $ok ]] && break
+  sleep 0.1
+done
+[[ -n $ok ]] || { ls -l "$WINEPREFIX/dosdevices" >&2; echo "com ports not mapped" >&2; exit 1; }
+for link in "$WINEPREFIX"/dosdevices/com*; do
+  [[ $(readlink "$link") == "$ports"/* ]] || rm -f "$link"
+done
+
+# Starts the simulators a setup names; sets $display (yes/no).
+start_setup() {
+  local setup=$1 part n opts i
+  display=yes
+  IFS=';' read -ra parts <<<"$setup"
+  for part in "${parts[@]}"; do
+    read -r part <<<"$part"  # trims
+    case $part in
+      '') ;;
+      display) ;;
+      nodisplay) display=no ;;
+      com[1-9]*)
+        n=${part:3:1}
+        read -ra opts <<<"${part:4}"
+        rmdir "$ports/com$n"
+        "$sim" --link "$ports/com$n" "${opts[@]}" </dev/null >"$work/sim-com$n.log" 2>&1 &
+        sim_pids+=($!)
+        for i in $(seq 200); do [[ -L $ports/com$n ]] && break; sleep 0.025; done
+        [[ -L $ports/com$n ]] || { cat "$work/sim-com$n.log"; return 1; }
+        ;;
+      *) echo "unknown setup: $part" >&2; return 1 ;;
+    esac
+  done
+}
+
+passed=0 failed=0 group=0
+while IFS=$'\t' read -r program setup; do
+  mapfile -t names < <(awk -F'\t' -v p="$program" -v s="$setup" '$1 == p && $3 == s { print $2 }' "$work/cases")
+  group=$((group + 1))
+  data=$work/data$group
+  mkdir -p "$data"
+  if [[ $setup == *display* && $setup != *nodisplay* && $WPL_WINE_DESKTOP == none ]]; then
+    for name in "${names[@]}"; do echo "SKIP $name: no desktop"; done
+    continue
+  fi
+  if ! start_setup "$setup"; then
+    for name in "${names[@]}"; do echo "FAIL $name: setup \"$setup\" did not start"; done
+    failed=$((failed + ${#names[@]}))
+    stop_sims
+    continue
+  fi
+  env_args=(W_PCLOG_DIR="Z:${data//\//\\}\\")
+  [[ $display == no ]] && env_args=(-u DISPLAY "${env_args[@]}")
+  env "${env_args[@]}" timeout -k 5 120 wine "$build/$program" "${names[@]}" \
+    </dev/null >"$work/out" 2>&1
+  status=$?
+  stop_sims
+  tr -d '\r' <"$work/out" | grep -v -E '^[0-9]+ passed, [0-9]+ failed$'
+  summary=$(tr -d '\r' <"$work/out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1)
+  if [[ -n $summary ]]; then
+    read -r p _ f _ <<<"$summary"
+    passed=$((passed + p))
+    failed=$((failed + f))
+  else
+    echo "FAIL $program ${names[*]}: ended with status $status and no result"
+    failed=$((failed + ${#names[@]}))
+  fi
+done < <(cut -f1,3 "$work/cases" | awk '!seen[$0]++')
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 && $passed -gt 0 ]]
