@@ -30,7 +30,8 @@ class FileSystem {
   virtual bool Exists(const std::string& path) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
-  // Copies `from` to `to`; fails when `to` exists.
+  // Copies `from` to `to`; fails when `to` exists. A failed copy leaves
+  // nothing at `to`.
   virtual bool CopyNoOverwrite(const std::string& from, const std::string& to) = 0;
   // Renames `from` to `to`; fails when `to` exists.
   virtual bool RenameNoOverwrite(const std::string& from, const std::string& to) = 0;

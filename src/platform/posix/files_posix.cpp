@@ -116,9 +116,12 @@ bool PosixFileSystem::CopyNoOverwrite(const std::string& from, const std::string
   std::vector<uint8_t> buf(1 << 16);
   for (;;) {
     int64_t n = src.Read(buf);
-    if (n < 0) return false;
     if (n == 0) return true;
-    if (!dst.Write(std::span(buf.data(), static_cast<size_t>(n)))) return false;
+    if (n < 0 || !dst.Write(std::span(buf.data(), static_cast<size_t>(n)))) {
+      // Like CopyFile: a failed copy leaves no partial file behind.
+      ::unlink(to.c_str());
+      return false;
+    }
   }
 }
 
