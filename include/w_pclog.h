@@ -23,6 +23,13 @@ extern "C" {
 int32_t WPCLOG_CALL _DELETE(int32_t address, int32_t port);  /* 0 done, 1 failed */
 int32_t WPCLOG_CALL _TESTCOM(int32_t address, int32_t port); /* port number or -1 */
 
+/* Conversions. Reads directory + name + ".dat" and rewrites directory + name
+ * + ".txt", keeping a dated copy of the text in directory + "downbak"; the
+ * directory ends with a path separator. 0 done, 1 failed. _CONVERFILE takes
+ * 6-byte clocking records, _CONVERXFFILE 17-byte consumption records. */
+int32_t WPCLOG_CALL _CONVERFILE(const char* directory, const char* name);
+int32_t WPCLOG_CALL _CONVERXFFILE(const char* directory, const char* name);
+
 #ifdef __cplusplus
 }
 #endif
