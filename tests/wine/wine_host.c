@@ -63,6 +63,114 @@ static void NoPort(void) {
   CHECK(NowMs() - start < NO_PORT_LIMIT_MS);
 }
 
+/* Over Winsock: the clear reaches a terminal on loopback, which need not
+ * answer; calls one after another each start sockets anew; nobody listening
+ * and texts that are not addresses fail at once. */
+static void LanDelete(void) {
+  unsigned long long start;
+  CHECK_EQ(EXPORT(_LANDELETE)("127.0.23.1"), 0);
+  CHECK_EQ(EXPORT(_LANDELETE)("127.0.23.1"), 0);
+  CHECK_EQ(EXPORT(_LANDELETE)("127.0.23.3"), 0);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_LANDELETE)("127.0.23.2"), 1);
+  CHECK_EQ(EXPORT(_LANDELETE)("127.0.23"), 1);
+  CHECK_EQ(EXPORT(_LANDELETE)("255.255.255.255"), 1);
+  CHECK_EQ(EXPORT(_LANDELETE)(NULL), 1);
+  CHECK(NowMs() - start < 1000);
+}
+
+/* The data folder the run gives each group of cases, ending with '\'. */
+static void DataFolder(char* dir, DWORD size) {
+  DWORD n = GetEnvironmentVariableA("W_PCLOG_DIR", dir, size);
+  if (n == 0 || n >= size - 1) strcpy(dir, ".\\");
+}
+
+static int WriteWholeFile(const char* path, const void* bytes, DWORD size) {
+  DWORD done = 0;
+  HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  if (f == INVALID_HANDLE_VALUE) return 0;
+  WriteFile(f, bytes, size, &done, NULL);
+  CloseHandle(f);
+  return done == size;
+}
+
+/* Up to `size` bytes of a file; the count read, or -1. */
+static long ReadWholeFile(const char* path, char* out, DWORD size) {
+  DWORD done = 0;
+  HANDLE f = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+  if (f == INVALID_HANDLE_VALUE) return -1;
+  ReadFile(f, out, size, &done, NULL);
+  CloseHandle(f);
+  return (long)done;
+}
+
+/* Converts `dat` (of `size` bytes) as dir + name + ".dat" with `convert`,
+ * compares the text file with `text`, and checks that the backup folder
+ * holds exactly one copy of it, named k + MMDDhhmmss + `backupTail`. */
+static void CheckConversion(int32_t(WPCLOG_CALL* convert)(const char*, const char*),
+                            const char* name, const void* dat, DWORD size, const char* text,
+                            DWORD textSize, const char* backupTail) {
+  char dir[MAX_PATH], path[MAX_PATH], got[512];
+  WIN32_FIND_DATAA found;
+  HANDLE find;
+  int copies = 0;
+  /* A folder of its own: the cases of one setup share the data folder. */
+  DataFolder(dir, sizeof dir);
+  strncat(dir, name, sizeof dir - strlen(dir) - 2);
+  strcat(dir, "\\");
+  CreateDirectoryA(dir, NULL);
+  snprintf(path, sizeof path, "%s%s.dat", dir, name);
+  if (!CHECK(WriteWholeFile(path, dat, size))) return;
+  CHECK_EQ(convert(dir, name), 0);
+  snprintf(path, sizeof path, "%s%s.txt", dir, name);
+  if (CHECK_EQ(ReadWholeFile(path, got, sizeof got), textSize))
+    CHECK(memcmp(got, text, textSize) == 0);
+
+  snprintf(path, sizeof path, "%sdownbak\\k*", dir);
+  find = FindFirstFileA(path, &found);
+  if (!CHECK(find != INVALID_HANDLE_VALUE)) return;
+  do {
+    ++copies;
+    CHECK_EQ(strlen(found.cFileName), 11 + strlen(backupTail));
+    CHECK_STR(found.cFileName + 11, backupTail);
+    snprintf(path, sizeof path, "%sdownbak\\%s", dir, found.cFileName);
+    CHECK_EQ(ReadWholeFile(path, got, sizeof got), textSize);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  CHECK_EQ(copies, 1);
+}
+
+/* A stray byte, then two records; the second has both tag flags (+60). */
+static void ConverFile(void) {
+  static const unsigned char dat[] = {0x07, 0x01, 0x02, 0x95, 0x4F, 0x28, 0x5E,
+                                      0x00, 0x07, 0x95, 0xCF, 0x28, 0x5E};
+  static const char text[] = "00025808:302009051535\r\n00000708:302009051565\r\n";
+  CheckConversion(EXPORT(_CONVERFILE), "site1", dat, sizeof dat, text, sizeof text - 1, "_35.txt");
+}
+
+/* The count form: flag 0xAB, count 3 times 50, device in byte 16. */
+static void ConverXfFile(void) {
+  static const unsigned char dat[] = {0x09, 0x05, 0x0F, 0x08, 0x1E, 0x00, 0x04, 0x00, 0x00,
+                                      0x30, 0x39, 0xAB, 0x03, 0x00, 0x32, 0xFF, 0x07};
+  static const char text[] = "4 0000012345 003 +000150 20090515 08:30:00 007\0\r\n";
+  CheckConversion(EXPORT(_CONVERXFFILE), "till", dat, sizeof dat, text, sizeof text - 1, "_07.txt");
+}
+
+/* No record file: 15 boxes "can not open pclog.dat!", 100 ms apart, then 1. */
+static void ConverFileMissing(void) {
+  char dir[MAX_PATH];
+  struct SeenDialog seen[WPL_MAX_DIALOGS];
+  int n, i;
+  DataFolder(dir, sizeof dir);
+  CHECK_EQ(EXPORT(_CONVERFILE)(dir, "absent"), 1);
+  n = TakeDialogs(seen, WPL_MAX_DIALOGS);
+  CHECK_EQ(n, 15);
+  for (i = 0; i < n; ++i) {
+    CHECK_STR(seen[i].title, "Open Error");
+    CHECK_STR(seen[i].text, "can not open pclog.dat!");
+  }
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -70,6 +178,10 @@ static const struct WineCase kCases[] = {
     {"delete-acked", "com2 --baud 57600", DeleteAcked},
     {"refused", "com3 --fault nak", Refused},
     {"no-port", "", NoPort},
+    {"lan-delete", "tcp 127.0.23.1; tcp 127.0.23.3,silent", LanDelete},
+    {"converfile", "", ConverFile},
+    {"converxffile", "", ConverXfFile},
+    {"converfile-missing", "display", ConverFileMissing},
 };
 
 int main(int argc, char** argv) {
