@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/serial.h"
+#include "platform/socket.h"
 #include "platform/ui.h"
 
 namespace wpl {
@@ -17,6 +18,7 @@ struct Env {
   Ui* ui = nullptr;
   // Folder of the data files, ending with a separator.
   std::string dataDir;
+  Sockets* sockets = nullptr;
 };
 
 // The process default: the real clock, ports, files and windows; the data

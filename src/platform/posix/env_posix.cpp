@@ -28,7 +28,7 @@ Env& ProcessEnv() {
   static PosixSerialPorts serial;
   static PosixFileSystem files;
   static ConsoleUi ui;
-  static Env env{&clock, &serial, &files, &ui, {}};
+  static Env env{&clock, &serial, &files, &ui, {}, &SystemSockets()};
   // Read at every call: the host may set W_PCLOG_DIR between calls.
   env.dataDir = DataDirectory();
   return env;

@@ -33,7 +33,7 @@ Env& ProcessEnv() {
   static Win32SerialPorts serial;
   static Win32FileSystem files;
   static WindowsUi ui;
-  static Env env{&clock, &serial, &files, &ui, {}};
+  static Env env{&clock, &serial, &files, &ui, {}, &SystemSockets()};
   // Read at every call: the host may set W_PCLOG_DIR between calls.
   env.dataDir = DataDirectory();
   return env;

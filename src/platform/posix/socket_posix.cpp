@@ -1,0 +1,105 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "platform/socket.h"
+
+namespace wpl {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Milliseconds from now to `deadline`, rounded up so that a wait never ends
+// short of it; 0 once it has passed.
+int MillisUntil(SteadyClock::time_point deadline) {
+  const auto left = std::chrono::ceil<Millis>(deadline - SteadyClock::now()).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
+}
+
+// poll() on one descriptor until `events` or the deadline; EINTR restarts it
+// with the time that is left. A negative limit waits without end. Returns
+// 1 ready, 0 timed out, -1 error.
+int PollUntil(int fd, short events, SteadyClock::time_point deadline, bool endless) {
+  for (;;) {
+    pollfd p{fd, events, 0};
+    const int r = ::poll(&p, 1, endless ? -1 : MillisUntil(deadline));
+    if (r > 0) return 1;
+    if (r == 0) return 0;
+    if (errno != EINTR) return -1;
+  }
+}
+
+class PosixSocket : public Socket {
+ public:
+  explicit PosixSocket(int fd) : fd_(fd) {}
+  ~PosixSocket() override { ::close(fd_); }
+
+  bool Connect(Ipv4Address address, uint16_t port) override {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    std::memcpy(&sa.sin_addr.s_addr, address.octets.data(), 4);
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return true;
+    if (errno != EINTR) return false;
+    // An interrupted connect goes on in the background: wait for its end and
+    // read its outcome.
+    if (PollUntil(fd_, POLLOUT, {}, true) != 1) return false;
+    int error = 0;
+    socklen_t len = sizeof error;
+    return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+  }
+
+  int64_t Send(std::span<const uint8_t> bytes) override {
+    for (;;) {
+      // No SIGPIPE when the terminal has gone: the error comes back as -1.
+      const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (n >= 0) return n;
+      if (errno != EINTR) return -1;
+    }
+  }
+
+  ReceiveResult Receive(std::span<uint8_t> out, Millis limit) override {
+    if (out.empty()) return {ReceiveStatus::kBytes, 0};
+    const auto deadline = SteadyClock::now() + limit;
+    for (;;) {
+      const int ready = PollUntil(fd_, POLLIN, deadline, false);
+      if (ready == 0) return {ReceiveStatus::kTimedOut, 0};
+      if (ready < 0) return {ReceiveStatus::kError, 0};
+      const ssize_t n = ::recv(fd_, out.data(), out.size(), 0);
+      if (n > 0) return {ReceiveStatus::kBytes, static_cast<size_t>(n)};
+      if (n == 0) return {ReceiveStatus::kClosed, 0};
+      const int e = errno;
+      if (e != EINTR && e != EAGAIN && e != EWOULDBLOCK) return {ReceiveStatus::kError, 0};
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixSockets : public Sockets {
+ public:
+  bool Startup() override { return true; }  // nothing to start on POSIX
+
+  std::unique_ptr<Socket> Create() override {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixSocket>(fd);
+  }
+};
+
+}  // namespace
+
+Sockets& SystemSockets() {
+  static PosixSockets sockets;
+  return sockets;
+}
+
+}  // namespace wpl
