@@ -23,6 +23,10 @@ extern "C" {
 int32_t WPCLOG_CALL _DELETE(int32_t address, int32_t port);  /* 0 done, 1 failed */
 int32_t WPCLOG_CALL _TESTCOM(int32_t address, int32_t port); /* port number or -1 */
 
+/* Network basics. ip: the terminal's IPv4 address as dotted-decimal text; the
+ * terminal listens on TCP port 1024. */
+int32_t WPCLOG_CALL _LANDELETE(const char* ip); /* 0 frame sent, 1 failed */
+
 /* Conversions. Reads directory + name + ".dat" and rewrites directory + name
  * + ".txt", keeping a dated copy of the text in directory + "downbak"; the
  * directory ends with a path separator. 0 done, 1 failed. _CONVERFILE takes

@@ -1,0 +1,191 @@
+#include "link/lan_connection.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "link/command_frame.h"
+#include "link/ipv4_text.h"
+
+namespace wpl::link {
+namespace {
+
+// The head of a parameter block: 0x15, 0x01, N, 255 - N.
+constexpr size_t kHeadSize = 4;
+
+}  // namespace
+
+std::string LanOpenText(LanOpen outcome, const char* ip) {
+  switch (outcome) {
+    case LanOpen::kOk:
+      return "connect " + std::string(ip ? ip : "") + " success";
+    case LanOpen::kStartupFailed:
+      return std::string(lan_text::kStartupFailed);
+    case LanOpen::kSocketFailed:
+      return std::string(lan_text::kSocketFailed);
+    case LanOpen::kBadAddress:
+    case LanOpen::kConnectFailed:
+      break;
+  }
+  return std::string(lan_text::kConnectFailed);
+}
+
+LanConnection::LanConnection(Env& env, const LanExport& row) : env_(env), row_(row) {}
+
+LanConnection::~LanConnection() {
+  // Nothing may stay open; the pauses are only for the orderly path.
+  socket_.reset();
+}
+
+void LanConnection::Pause(int ms) {
+  if (ms > 0) env_.clock->Sleep(Millis{ms});
+}
+
+LanOpen LanConnection::Open(const char* ip) {
+  const auto address = ParseIpv4(ip);
+  if (!address) {
+    stage_ = Stage::kRefused;
+    return LanOpen::kBadAddress;
+  }
+  Pause(row_.pacing.openingMs);
+  if (!env_.sockets || !env_.sockets->Startup()) {
+    stage_ = Stage::kStartupFailed;
+    return LanOpen::kStartupFailed;
+  }
+  socket_ = env_.sockets->Create();
+  if (!socket_) {
+    stage_ = Stage::kSocketFailed;
+    return LanOpen::kSocketFailed;
+  }
+  if (!socket_->Connect(*address, kTerminalPort)) {
+    stage_ = Stage::kConnectFailed;
+    return LanOpen::kConnectFailed;
+  }
+  stage_ = Stage::kConnected;
+  send_.assign(kLanBufferSize, 0);
+  receive_.assign(kLanBufferSize, 0);
+  filled_ = 0;
+  return LanOpen::kOk;
+}
+
+int64_t LanConnection::SendBytes(std::span<const uint8_t> bytes) {
+  if (stage_ != Stage::kConnected || bytes.size() > send_.size()) return -1;
+  std::copy(bytes.begin(), bytes.end(), send_.begin());
+  return socket_->Send(std::span(send_.data(), bytes.size()));
+}
+
+bool LanConnection::SendFrame(uint8_t command, uint8_t address) {
+  return SendBytes(BuildCommandFrame(address, command)) != -1;
+}
+
+LanReceive LanConnection::ReceiveUntil(size_t count) {
+  if (stage_ != Stage::kConnected || count > receive_.size()) return LanReceive::kError;
+  while (filled_ < count) {
+    // Ask only for the room that is left: a flood can fill the buffer but
+    // never run past it.
+    const auto got = socket_->Receive(std::span(receive_).subspan(filled_), row_.silenceLimit);
+    switch (got.status) {
+      case ReceiveStatus::kBytes:
+        break;
+      case ReceiveStatus::kClosed:
+        return LanReceive::kClosed;
+      case ReceiveStatus::kError:
+        return LanReceive::kError;
+      case ReceiveStatus::kTimedOut:
+        return LanReceive::kTimedOut;
+    }
+    filled_ += std::min(got.count, receive_.size() - filled_);
+  }
+  return LanReceive::kDone;
+}
+
+bool LanConnection::AwaitAck() {
+  StartReply();
+  return ReceiveUntil(1) == LanReceive::kDone && receive_[0] == kAck;
+}
+
+bool LanConnection::SendBlock(std::span<const uint8_t> payload, LanBlock shape) {
+  if (payload.size() > 0xFF) return false;
+  const std::vector<uint8_t> block = BuildParameterBlock(payload);
+  const std::span<const uint8_t> all(block);
+  // Each byte of the span in a send of its own.
+  auto oneByOne = [this](std::span<const uint8_t> bytes) {
+    for (uint8_t b : bytes) SendByte(b);
+  };
+  auto nakAlone = [this] {
+    Pause(row_.pacing.beforeNakMs);
+    SendByte(kNak);
+    Pause(row_.pacing.afterNakMs);
+  };
+  switch (shape) {
+    case LanBlock::kNone:
+      break;
+    case LanBlock::kWhole:
+      SendBytes(all);
+      break;
+    case LanBlock::kSplit:
+      nakAlone();
+      SendBytes(all.subspan(1, kHeadSize - 1));
+      oneByOne(all.subspan(kHeadSize));
+      break;
+    case LanBlock::kNakThenRest:
+      nakAlone();
+      SendBytes(all.subspan(1));
+      break;
+    case LanBlock::kHeadThenBytes:
+      SendBytes(all.first(kHeadSize));
+      oneByOne(all.subspan(kHeadSize));
+      break;
+  }
+  return true;
+}
+
+void LanConnection::Close(bool success) {
+  if (closed_) return;
+  closed_ = true;
+  const LanPacing& p = row_.pacing;
+  bool closingPause = false;
+  switch (stage_) {
+    case Stage::kConnected:
+      if (success) Pause(p.afterSuccessMs);
+      send_ = {};
+      receive_ = {};
+      filled_ = 0;
+      Pause(p.afterFreeingMs);
+      closingPause = true;
+      break;
+    case Stage::kConnectFailed:
+      closingPause = true;
+      break;
+    case Stage::kSocketFailed:
+      closingPause = p.closingFrom != ClosingPause::kFromConnect;
+      break;
+    case Stage::kStartupFailed:
+      closingPause = p.closingFrom == ClosingPause::kEveryPath;
+      break;
+    case Stage::kIdle:
+    case Stage::kRefused:
+      break;
+  }
+  socket_.reset();
+  if (closingPause) Pause(p.afterClosingMs);
+}
+
+int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
+                      std::span<const uint8_t> payload) {
+  if (row.exchange == LanExchange::kOwn)
+    throw std::logic_error("export runs an exchange of its own");
+  LanConnection lan(env, row);
+  bool ok = lan.Open(ip) == LanOpen::kOk && lan.SendFrame(row.command);
+  if (ok && row.exchange == LanExchange::kCommand) ok = lan.AwaitAck();
+  if (ok && row.block != LanBlock::kNone) ok = lan.SendBlock(payload, row.block) && lan.AwaitAck();
+  if (ok && row.hold > Millis{0}) {
+    // Counted from the ACK; over only once strictly more than the hold passed.
+    Stopwatch sinceAck(*env.clock);
+    env.clock->Sleep(row.hold);
+    while (!sinceAck.Exceeded(row.hold)) env.clock->Sleep(Millis{1});
+  }
+  lan.Close(ok);
+  return ok ? 0 : 1;
+}
+
+}  // namespace wpl::link

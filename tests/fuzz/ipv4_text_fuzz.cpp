@@ -1,0 +1,22 @@
+// The IP text comes from the host as it is: any bytes up to a zero must be
+// read without running past it, and nothing that is not a plain unicast
+// address may come out.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "link/ipv4_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);  // adds the zero
+  const auto address = wpl::link::ParseIpv4(text.c_str());
+  if (!address) return 0;
+  // What was accepted prints back to the text it came from.
+  const auto& o = address->octets;
+  char again[16];
+  std::snprintf(again, sizeof again, "%u.%u.%u.%u", o[0], o[1], o[2], o[3]);
+  if (text.c_str() != std::string(again)) std::abort();
+  return 0;
+}
