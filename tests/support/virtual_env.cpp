@@ -149,6 +149,7 @@ VirtualEnv::VirtualEnv() : files(std::make_unique<PosixFileSystem>()) {
   env.files = files.get();
   env.ui = &ui;
   env.dataDir = dir.path();
+  env.sockets = &sockets;
 }
 
 }  // namespace wpl::testing

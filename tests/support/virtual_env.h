@@ -9,6 +9,7 @@
 
 #include "platform/env.h"
 #include "terminal_model.h"
+#include "virtual_sockets.h"
 
 namespace wpl::testing {
 
@@ -106,12 +107,13 @@ class TempDir {
   std::string path_;
 };
 
-// An Env over virtual time and virtual ports, with real files in a fresh
+// An Env over virtual time, virtual ports and sockets, with real files in a fresh
 // temporary data folder.
 struct VirtualEnv {
   VirtualEnv();
   FakeClock clock;
   VirtualSerialPorts serial{clock};
+  VirtualSockets sockets{clock};
   std::unique_ptr<FileSystem> files;
   RecordingUi ui;
   TempDir dir;

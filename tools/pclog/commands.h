@@ -12,6 +12,7 @@ namespace pclog {
 [[noreturn]] inline void Finish(int code) { throw CLI::RuntimeError(code); }
 
 void AddSerialBasics(CLI::App& app, wpl::Env& env);
+void AddNetworkBasics(CLI::App& app, wpl::Env& env);
 void AddConversions(CLI::App& app, wpl::Env& env);
 
 }  // namespace pclog

@@ -6,6 +6,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   wpl::Env& env = wpl::ProcessEnv();
   pclog::AddSerialBasics(app, env);
+  pclog::AddNetworkBasics(app, env);
   pclog::AddConversions(app, env);
   CLI11_PARSE(app, argc, argv);
   return 0;

@@ -1,24 +1,62 @@
-// pclog-sim: a KORVANE terminal on a pseudo-terminal, for tests and demos.
+// pclog-sim: KORVANE terminals on a pseudo-terminal and on loopback TCP
+// addresses, for tests and demos.
 #include <csignal>
 #include <cstdio>
+#include <deque>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
 #include "pty_frontend.h"
+#include "tcp_frontend.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
 void OnSignal(int) { g_stop = true; }
 
+// A network terminal from "ADDRESS[,FAULT]": FAULT is one of the answer
+// faults or close-after-frame, close-at-once, close-after-bytes=N.
+struct NetworkTerminal {
+  std::string address;
+  std::optional<wpl::sim::AckFault> ackFault;
+  wpl::sim::NetworkFaults faults;
+};
+
+NetworkTerminal ParseNetworkTerminal(const std::string& spec,
+                                     const std::map<std::string, wpl::sim::AckFault>& ackFaults) {
+  NetworkTerminal t;
+  const auto comma = spec.find(',');
+  t.address = spec.substr(0, comma);
+  if (comma == std::string::npos) return t;
+  const std::string fault = spec.substr(comma + 1);
+  const std::string kAfterBytes = "close-after-bytes=";
+  if (auto it = ackFaults.find(fault); it != ackFaults.end()) {
+    t.ackFault = it->second;
+  } else if (fault == "close-after-frame") {
+    t.faults.closeAfterFrame = true;
+  } else if (fault == "close-at-once") {
+    t.faults.closeAfterSent = 0;
+  } else if (fault.rfind(kAfterBytes, 0) == 0) {
+    t.faults.closeAfterSent = std::stoul(fault.substr(kAfterBytes.size()));
+  } else {
+    throw std::runtime_error("unknown network fault: " + fault);
+  }
+  return t;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace wpl::sim;
-  CLI::App app{"KORVANE terminal simulator on a pseudo-terminal"};
+  CLI::App app{"KORVANE terminal simulator on a pseudo-terminal and on loopback TCP"};
   std::string link;
+  std::vector<std::string> tcp;
+  std::string readyPath;
   std::string logPath;
   std::string fault = "none";
   int address = 1;
@@ -26,8 +64,13 @@ int main(int argc, char** argv) {
   int stopBits = 1;
   int ackDelayMs = 0;
   bool pace = false;
-  app.add_option("--link", link, "Path of the symlink to the pty device (e.g. /tmp/com3)")
-      ->required();
+  auto* linkOpt =
+      app.add_option("--link", link, "Path of the symlink to the pty device (e.g. /tmp/com3)");
+  auto* tcpOpt = app.add_option("--tcp", tcp,
+                                "A network terminal on port 1024 of a loopback address "
+                                "(127.x.y.z), as ADDRESS[,FAULT]: FAULT is a --fault value or "
+                                "close-after-frame, close-at-once, close-after-bytes=N");
+  app.add_option("--ready", readyPath, "Create this file once every terminal is being served");
   app.add_option("--address", address, "Terminal address byte")->check(CLI::Range(0, 255));
   app.add_option("--baud", baud, "Line speed the terminal listens at");
   app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")->check(CLI::Range(1, 2));
@@ -37,6 +80,10 @@ int main(int argc, char** argv) {
   app.add_option("--ack-delay-ms", ackDelayMs, "Delay of the ACK with --fault late");
   app.add_flag("--pace", pace, "Send no faster than the line speed carries bytes");
   CLI11_PARSE(app, argc, argv);
+  if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
+    std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
+    return 2;
+  }
 
   static const std::map<std::string, AckFault> kFaults = {
       {"none", AckFault::kNone},  {"silent", AckFault::kSilent},
@@ -62,12 +109,36 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   try {
-    TerminalModel model(config);
-    PtyFrontend pty(model, link, log);
-    std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
-                pty.devicePath().c_str());
+    // The network terminals: one model each, kept across connections.
+    std::deque<TerminalModel> networkModels;
+    TcpFrontend network(log);
+    for (const std::string& spec : tcp) {
+      NetworkTerminal t = ParseNetworkTerminal(spec, kFaults);
+      TerminalConfig c = config;
+      c.network = true;
+      if (t.ackFault) c.ackFault = *t.ackFault;
+      network.Add(t.address, networkModels.emplace_back(c), t.faults);
+      std::printf("pclog-sim: network terminal on %s:%u\n", t.address.c_str(), kTerminalPort);
+    }
+    std::optional<TerminalModel> model;
+    std::optional<PtyFrontend> pty;
+    if (!link.empty()) {
+      model.emplace(config);
+      pty.emplace(*model, link, log);
+      std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
+                  pty->devicePath().c_str());
+    }
     std::fflush(stdout);
-    pty.Run(g_stop);
+    if (!readyPath.empty()) std::ofstream ready(readyPath);
+    if (tcp.empty()) {
+      pty->Run(g_stop);
+    } else if (!pty) {
+      network.Run(g_stop);
+    } else {
+      std::thread serveNetwork([&] { network.Run(g_stop); });
+      pty->Run(g_stop);
+      serveNetwork.join();
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pclog-sim: %s\n", e.what());
     return 1;

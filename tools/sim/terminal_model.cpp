@@ -11,6 +11,7 @@ constexpr size_t kFrameSize = 14;
 constexpr uint8_t kAck = 0x06;
 constexpr uint8_t kNak = 0x15;
 constexpr uint8_t kNetworkAddress = 0xFA;
+constexpr uint8_t kDownload = 0x01;
 constexpr uint8_t kClearRecords = 0x0D;
 
 // A byte sent at another speed reaches the host as something else.
@@ -35,6 +36,12 @@ void TerminalModel::Receive(std::span<const uint8_t> bytes, LineState line, Nano
 }
 
 void TerminalModel::OnByte(uint8_t b, Nanos now) {
+  if (auto block = blockReader_.OnByte(b)) {
+    // A block the terminal can check is accepted; a damaged one refused.
+    const uint8_t reply = block->checksumOk ? kAck : kNak;
+    blocks_.push_back(std::move(*block));
+    Send(std::span(&reply, 1), now);
+  }
   window_.push_back(b);
   if (window_.size() > kFrameSize) window_.erase(window_.begin());
   if (window_.size() < kFrameSize) return;
@@ -48,8 +55,12 @@ void TerminalModel::OnByte(uint8_t b, Nanos now) {
 
 void TerminalModel::OnFrame(uint8_t command, Nanos now) {
   commands_.push_back(command);
+  blockReader_.Disarm();
   const bool answered = config_.ackFault == AckFault::kNone || config_.ackFault == AckFault::kLate;
   Answer(now);
+  // The command's data may follow in a parameter block; the download's 0x15
+  // asks for the records instead.
+  if (answered && command != kDownload) blockReader_.Arm();
   if (answered && command == kClearRecords) {
     records_.clear();
     ++clears_;

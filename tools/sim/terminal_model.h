@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "block_reader.h"
+
 namespace wpl::sim {
 
 using Nanos = std::chrono::nanoseconds;
@@ -65,6 +67,8 @@ class TerminalModel {
   // it, in order.
   const std::vector<uint8_t>& commands() const { return commands_; }
   int clears() const { return clears_; }
+  // The parameter blocks received after accepted frames, in order.
+  const std::vector<ReceivedBlock>& blocks() const { return blocks_; }
   std::vector<uint8_t>& records() { return records_; }
 
  private:
@@ -85,6 +89,8 @@ class TerminalModel {
   std::vector<uint8_t> commands_;
   std::vector<uint8_t> records_;
   int clears_ = 0;
+  BlockReader blockReader_;
+  std::vector<ReceivedBlock> blocks_;
 };
 
 }  // namespace wpl::sim
