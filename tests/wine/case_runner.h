@@ -15,9 +15,10 @@
 struct WineCase {
   const char* name;
   /* ';'-separated: "comN OPTIONS" for a pclog-sim on port N (OPTIONS are
-   * the simulator's, without --link), "display" when the case needs a
-   * desktop, "nodisplay" when it must run without one. Empty: no terminal
-   * on any port. */
+   * the simulator's, without --link), "tcp ADDRESS[,FAULT]" for a network
+   * terminal on port 1024 of a loopback address (pclog-sim --tcp),
+   * "display" when the case needs a desktop, "nodisplay" when it must run
+   * without one. Empty: no terminal on any port. */
   const char* setup;
   void (*run)(void);
 };

@@ -136,6 +136,17 @@ start_setup() {
         for i in $(seq 200); do [[ -L $ports/com$n ]] && break; sleep 0.025; done
         [[ -L $ports/com$n ]] || { cat "$work/sim-com$n.log"; return 1; }
         ;;
+      tcp\ *)
+        # "tcp ADDRESS[,FAULT]": a network terminal on port 1024 of a
+        # loopback address.
+        n=${#sim_pids[@]}
+        read -ra opts <<<"${part:4}"
+        rm -f "$work/tcp-ready$n"
+        "$sim" --tcp "${opts[@]}" --ready "$work/tcp-ready$n" </dev/null >"$work/sim-tcp$n.log" 2>&1 &
+        sim_pids+=($!)
+        for i in $(seq 200); do [[ -e $work/tcp-ready$n ]] && break; sleep 0.025; done
+        [[ -e $work/tcp-ready$n ]] || { cat "$work/sim-tcp$n.log"; return 1; }
+        ;;
       *) echo "unknown setup: $part" >&2; return 1 ;;
     esac
   done
