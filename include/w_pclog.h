@@ -27,6 +27,17 @@ int32_t WPCLOG_CALL _TESTCOM(int32_t address, int32_t port); /* port number or -
  * terminal listens on TCP port 1024. */
 int32_t WPCLOG_CALL _LANDELETE(const char* ip); /* 0 frame sent, 1 failed */
 
+/* Downloads every record into pclog.dat, converts it to pclog.txt with
+ * backups in downbak, and clears the terminal: 0 complete, 1 failed. */
+int32_t WPCLOG_CALL _DOWNLOAD(int32_t address, int32_t port);
+
+/* The same over TCP port 1024, clearing with _LANDELETE. _LANDOWNLOAD writes
+ * pclog.dat; _LANMANYDOWNLOAD "pclog" + terminal + ".dat"; _LANDOWNLOADADDR
+ * pclog.dat with the given address byte in the frame. 0 complete, 1 failed. */
+int32_t WPCLOG_CALL _LANDOWNLOAD(const char* ip);
+int32_t WPCLOG_CALL _LANMANYDOWNLOAD(const char* ip, int32_t terminal);
+int32_t WPCLOG_CALL _LANDOWNLOADADDR(const char* ip, int32_t address);
+
 /* Conversions. Reads directory + name + ".dat" and rewrites directory + name
  * + ".txt", keeping a dated copy of the text in directory + "downbak"; the
  * directory ends with a path separator. 0 done, 1 failed. _CONVERFILE takes

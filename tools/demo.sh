@@ -15,7 +15,9 @@ trap cleanup EXIT
 for n in 1 2 3 4 5 6; do export W_PCLOG_COM$n=$work/com$n; done
 export W_PCLOG_DIR=$work/
 
-"$build/tools/sim/pclog-sim" --link "$work/com4" --address 1 --baud 19200 --log "$work/sim.log" &
+# A terminal holding 3000 records, sending at the pace of its 19200-baud line.
+"$build/tools/sim/pclog-sim" --link "$work/com4" --address 1 --baud 19200 --records 3000 --pace \
+  --log "$work/sim.log" &
 sim_pid=$!
 for _ in $(seq 100); do [[ -L $work/com4 ]] && break; sleep 0.05; done
 
@@ -23,3 +25,10 @@ echo "== pclog testcom --address 1 --port 3"
 "$build/tools/pclog/pclog" testcom --address 1 --port 3
 echo "== what the terminal received (time, speed, stop bits, bytes)"
 cat "$work/sim.log"
+echo
+echo "== pclog download --address 1 --port 3"
+"$build/tools/pclog/pclog" download --address 1 --port 3
+echo "== first lines of pclog.txt (number, hh:mm, yyyymmdd, tag)"
+head -n 5 "$work/pclog.txt"
+echo "== backups"
+ls "$work/downbak"

@@ -104,7 +104,7 @@ std::optional<CommandLink> RunCommandAttempts(Env& env, int32_t address, int32_t
     SendCommandFrame(*open, static_cast<uint8_t>(address), command);
     const bool acked = WaitAck(env, *open, ackLimit);
     ++attempt;
-    if (acked) return CommandLink{std::move(open), p};
+    if (acked) return CommandLink{std::move(open), p, AttemptSpeed(attempt - 1)};
     if (attempt > kLastAttempt) return std::nullopt;
     if (attempt % 2 == 0) p = NextPort(p);
     // The port closes here; the next attempt reopens it at its own speed.

@@ -52,6 +52,7 @@ size_t ReadBytes(Env& env, SerialPort& port, std::span<uint8_t> out, size_t coun
 struct CommandLink {
   std::unique_ptr<SerialPort> port;
   int portNumber = 0;
+  uint32_t baud = 0;  // the speed of the attempt that was acknowledged
 };
 
 // Consecutive ports that fail to open before a scan gives up. Six covers

@@ -13,6 +13,7 @@ namespace pclog {
 
 void AddSerialBasics(CLI::App& app, wpl::Env& env);
 void AddNetworkBasics(CLI::App& app, wpl::Env& env);
+void AddDownloads(CLI::App& app, wpl::Env& env);
 void AddConversions(CLI::App& app, wpl::Env& env);
 
 }  // namespace pclog

@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
   wpl::Env& env = wpl::ProcessEnv();
   pclog::AddSerialBasics(app, env);
   pclog::AddNetworkBasics(app, env);
+  pclog::AddDownloads(app, env);
   pclog::AddConversions(app, env);
   CLI11_PARSE(app, argc, argv);
   return 0;

@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "pty_frontend.h"
+#include "record_options.h"
 #include "tcp_frontend.h"
 
 namespace {
@@ -79,6 +80,8 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"none", "silent", "nak", "late", "wrong-speed"}));
   app.add_option("--ack-delay-ms", ackDelayMs, "Delay of the ACK with --fault late");
   app.add_flag("--pace", pace, "Send no faster than the line speed carries bytes");
+  RecordOptions records;
+  AddRecordOptions(app, records);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
@@ -96,6 +99,7 @@ int main(int argc, char** argv) {
   config.ackFault = kFaults.at(fault);
   config.ackDelay = Millis{ackDelayMs};
   config.pace = pace;
+  ApplyRecordOptions(records, config);
 
   std::FILE* log = nullptr;
   if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "a"))) {
@@ -118,12 +122,14 @@ int main(int argc, char** argv) {
       c.network = true;
       if (t.ackFault) c.ackFault = *t.ackFault;
       network.Add(t.address, networkModels.emplace_back(c), t.faults);
+      LoadRecords(records, networkModels.back());
       std::printf("pclog-sim: network terminal on %s:%u\n", t.address.c_str(), kTerminalPort);
     }
     std::optional<TerminalModel> model;
     std::optional<PtyFrontend> pty;
     if (!link.empty()) {
       model.emplace(config);
+      LoadRecords(records, *model);
       pty.emplace(*model, link, log);
       std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
                   pty->devicePath().c_str());

@@ -96,13 +96,13 @@ void PtyFrontend::Run(const std::atomic<bool>& stop) {
         }
       }
     }
-    int timeoutMs = 50;
-    if (auto due = model_.NextDue()) {
-      auto wait = std::chrono::ceil<Millis>(*due - MonotonicNow()).count();
-      timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 50));
-    }
+    // Wake for the next byte due with sub-millisecond precision: a paced
+    // terminal sends a byte every 174 us at 57600 baud.
+    Nanos wait = Millis{50};
+    if (auto due = model_.NextDue()) wait = std::clamp(*due - MonotonicNow(), Nanos{0}, wait);
+    const timespec timeout{0, static_cast<long>(wait.count())};
     pollfd p{master_, POLLIN, 0};
-    int r = ::poll(&p, 1, timeoutMs);
+    int r = ::ppoll(&p, 1, &timeout, nullptr);
     if (r <= 0 || !(p.revents & POLLIN)) continue;
     ssize_t n = ::read(master_, buf, sizeof buf);
     if (n <= 0) continue;

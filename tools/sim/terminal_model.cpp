@@ -19,7 +19,8 @@ constexpr uint8_t Garble(uint8_t b) { return static_cast<uint8_t>(0x80 | (b >> 1
 
 }  // namespace
 
-TerminalModel::TerminalModel(TerminalConfig config) : config_(config) {}
+TerminalModel::TerminalModel(TerminalConfig config)
+    : config_(config), download_(*this, config_.downloadFaults, config_.payloadPerPacket) {}
 
 bool TerminalModel::Accepts(LineState line) const {
   if (config_.network || line.baud == 0) return true;
@@ -40,8 +41,9 @@ void TerminalModel::OnByte(uint8_t b, Nanos now) {
     // A block the terminal can check is accepted; a damaged one refused.
     const uint8_t reply = block->checksumOk ? kAck : kNak;
     blocks_.push_back(std::move(*block));
-    Send(std::span(&reply, 1), now);
+    Queue(std::span(&reply, 1), now);
   }
+  if (download_.Active()) download_.OnHostByte(b, now);
   window_.push_back(b);
   if (window_.size() > kFrameSize) window_.erase(window_.begin());
   if (window_.size() < kFrameSize) return;
@@ -49,21 +51,31 @@ void TerminalModel::OnByte(uint8_t b, Nanos now) {
   const uint8_t address = window_[10], command = window_[12];
   if (window_[11] != 0xFF - address || window_[13] != 0xFF - command) return;
   window_.clear();
-  const uint8_t mine = config_.network ? kNetworkAddress : config_.address;
-  if (address == mine) OnFrame(command, now);
+  // On the network a terminal answers 0xFA, and its own address byte for the
+  // hosts that put one in the frame.
+  if (address == config_.address || (config_.network && address == kNetworkAddress))
+    OnFrame(command, now);
 }
 
 void TerminalModel::OnFrame(uint8_t command, Nanos now) {
   commands_.push_back(command);
   blockReader_.Disarm();
+  // A new command ends a transfer that was going on, and what it had queued.
+  if (download_.Active()) {
+    download_.Stop();
+    DropOutput();
+  }
   const bool answered = config_.ackFault == AckFault::kNone || config_.ackFault == AckFault::kLate;
   Answer(now);
+  if (!answered) return;
   // The command's data may follow in a parameter block; the download's 0x15
   // asks for the records instead.
-  if (answered && command != kDownload) blockReader_.Arm();
-  if (answered && command == kClearRecords) {
+  if (command != kDownload) blockReader_.Arm();
+  if (command == kClearRecords) {
     records_.clear();
     ++clears_;
+  } else if (command == kDownload) {
+    download_.Start(records_, now);
   }
 }
 
@@ -77,7 +89,7 @@ void TerminalModel::Answer(Nanos now) {
     case AckFault::kLate: delay = config_.ackDelay; break;
     case AckFault::kWrongSpeed: reply = Garble(kAck); break;
   }
-  Send(std::span(&reply, 1), now, delay);
+  Queue(std::span(&reply, 1), now, delay);
 }
 
 Nanos TerminalModel::ByteTime() const {
@@ -85,7 +97,7 @@ Nanos TerminalModel::ByteTime() const {
   return Nanos{10'000'000'000LL / config_.baud};
 }
 
-void TerminalModel::Send(std::span<const uint8_t> bytes, Nanos now, Nanos delay) {
+void TerminalModel::Queue(std::span<const uint8_t> bytes, Nanos now, Nanos delay) {
   Nanos t = now + delay;
   if (!out_.empty()) t = std::max(t, out_.back().due);
   for (uint8_t b : bytes) {

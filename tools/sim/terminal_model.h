@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "block_reader.h"
+#include "download_server.h"
 
 namespace wpl::sim {
 
@@ -44,6 +45,9 @@ struct TerminalConfig {
   Millis ackDelay{0};
   // Emit bytes no faster than the line carries them (10 bits a byte).
   bool pace = false;
+  // The block download: faults to inject, payload bytes per data packet.
+  DownloadFaults downloadFaults{};
+  size_t payloadPerPacket = 168;
 };
 
 class TerminalModel {
@@ -59,6 +63,9 @@ class TerminalModel {
   std::optional<Nanos> NextDue() const;
   // Drops everything queued (the host hung up or closed the line).
   void DropOutput() { out_.clear(); }
+  // Queues bytes for sending `delay` after now, after whatever is queued,
+  // paced at the line speed when the terminal paces its output.
+  void Queue(std::span<const uint8_t> bytes, Nanos now, Nanos delay = Nanos{0});
 
   const TerminalConfig& config() const { return config_; }
   bool Accepts(LineState line) const;
@@ -70,6 +77,7 @@ class TerminalModel {
   // The parameter blocks received after accepted frames, in order.
   const std::vector<ReceivedBlock>& blocks() const { return blocks_; }
   std::vector<uint8_t>& records() { return records_; }
+  const DownloadServer& download() const { return download_; }
 
  private:
   struct Pending {
@@ -78,8 +86,6 @@ class TerminalModel {
   };
   void OnByte(uint8_t b, Nanos now);
   void OnFrame(uint8_t command, Nanos now);
-  // Queues bytes for sending `delay` after now (after whatever is queued).
-  void Send(std::span<const uint8_t> bytes, Nanos now, Nanos delay = Nanos{0});
   void Answer(Nanos now);
   Nanos ByteTime() const;
 
@@ -91,6 +97,7 @@ class TerminalModel {
   int clears_ = 0;
   BlockReader blockReader_;
   std::vector<ReceivedBlock> blocks_;
+  DownloadServer download_;
 };
 
 }  // namespace wpl::sim

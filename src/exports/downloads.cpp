@@ -1,0 +1,32 @@
+#include "download/network_download.h"
+#include "download/serial_download.h"
+#include "exports/boundary.h"
+#include "w_pclog.h"
+
+using wpl::ProcessEnv;
+using wpl::exports::Guarded;
+
+WPL_EXPORT int32_t WPCLOG_CALL _DOWNLOAD(int32_t address, int32_t port) {
+  return Guarded(1,
+                 [&] { return wpl::download::SerialDownload(ProcessEnv(), address, port).result; });
+}
+
+namespace {
+
+int32_t RunNetworkDownload(const char* ip, const wpl::download::NetworkTarget& target) {
+  return Guarded(1,
+                 [&] { return wpl::download::NetworkDownload(ProcessEnv(), ip, target).result; });
+}
+
+}  // namespace
+
+WPL_EXPORT int32_t WPCLOG_CALL _LANDOWNLOAD(const char* ip) { return RunNetworkDownload(ip, {}); }
+
+WPL_EXPORT int32_t WPCLOG_CALL _LANMANYDOWNLOAD(const char* ip, int32_t terminal) {
+  return RunNetworkDownload(ip, {wpl::download::NetworkDownloadKind::kPerTerminal, terminal});
+}
+
+WPL_EXPORT int32_t WPCLOG_CALL _LANDOWNLOADADDR(const char* ip, int32_t address) {
+  return RunNetworkDownload(
+      ip, {wpl::download::NetworkDownloadKind::kAddressed, 0, static_cast<uint8_t>(address)});
+}
