@@ -2,6 +2,8 @@
 // callback ends the program through Finish(), with the export's result as the
 // exit code where that is a status.
 #pragma once
+#include <memory>
+
 #include <CLI/CLI.hpp>
 
 #include "platform/env.h"
@@ -10,6 +12,19 @@ namespace pclog {
 
 // Ends the command with `code` as the process exit status.
 [[noreturn]] inline void Finish(int code) { throw CLI::RuntimeError(code); }
+
+// The terminal address and the port a serial scan starts from.
+struct SerialTarget {
+  int address = 1;
+  int port = 1;
+};
+
+inline std::shared_ptr<SerialTarget> AddSerialTarget(CLI::App* sub) {
+  auto target = std::make_shared<SerialTarget>();
+  sub->add_option("--address", target->address, "Terminal address")->capture_default_str();
+  sub->add_option("--port", target->port, "Port the scan starts from (1..6)")->capture_default_str();
+  return target;
+}
 
 void AddSerialBasics(CLI::App& app, wpl::Env& env);
 void AddNetworkBasics(CLI::App& app, wpl::Env& env);

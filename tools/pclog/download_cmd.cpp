@@ -7,16 +7,9 @@
 namespace pclog {
 
 void AddDownloads(CLI::App& app, wpl::Env& env) {
-  struct Args {
-    int address = 1;
-    int port = 1;
-  };
-  auto args = std::make_shared<Args>();
   auto* download = app.add_subcommand(
       "download", "Download every record into pclog.dat and pclog.txt, then clear the terminal");
-  download->add_option("--address", args->address, "Terminal address")->capture_default_str();
-  download->add_option("--port", args->port, "Port the scan starts from (1..6)")
-      ->capture_default_str();
+  auto args = AddSerialTarget(download);
   download->callback([args, &env] {
     const auto start = std::chrono::steady_clock::now();
     const auto r = wpl::download::SerialDownload(env, args->address, args->port);
