@@ -142,6 +142,11 @@ void ShowStatus(ProgressView* progress, const std::string& text) {
 
 }  // namespace
 
+bool ReceiveNetworkTransfer(LanConnection& lan, File& out, ProgressView* progress,
+                            DownloadReport& report) {
+  return NetworkReceiver(lan, out, progress, report).Run();
+}
+
 DownloadReport NetworkDownload(Env& env, const char* ip, const NetworkTarget& target) {
   DownloadReport report;
   const link::LanExport& row = RowOf(target.kind);
@@ -165,7 +170,7 @@ DownloadReport NetworkDownload(Env& env, const char* ip, const NetworkTarget& ta
       } else if (!lan.SendFrame(link::cmd::kDownload, FrameAddress(target))) {
         ShowStatus(progress.get(), std::string(link::lan_text::kSendFailed));
       } else if (lan.AwaitAck()) {
-        ok = NetworkReceiver(lan, *file, progress.get(), report).Run();
+        ok = ReceiveNetworkTransfer(lan, *file, progress.get(), report);
       }
       file.reset();
       progress.reset();

@@ -7,6 +7,10 @@
 #include "download/download_report.h"
 #include "platform/env.h"
 
+namespace wpl::link {
+class LanConnection;
+}
+
 namespace wpl::download {
 
 enum class NetworkDownloadKind {
@@ -22,6 +26,12 @@ struct NetworkTarget {
 };
 
 DownloadReport NetworkDownload(Env& env, const char* ip, const NetworkTarget& target);
+
+// The transfer itself, on a connection whose terminal has acknowledged the
+// download frame: from the request for the header to the answer to the end
+// packet, payload appended to `out`. True when complete and verified.
+bool ReceiveNetworkTransfer(link::LanConnection& lan, File& out, ProgressView* progress,
+                            DownloadReport& report);
 
 // Checked packets in a row that bring no payload before the transfer is
 // abandoned: a terminal sending empty packets for ever must not hold the call.

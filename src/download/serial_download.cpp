@@ -218,6 +218,11 @@ class SerialReceiver {
 
 }  // namespace
 
+bool ReceiveSerialTransfer(Env& env, SerialPort& port, uint32_t baud, File& out,
+                           ProgressView* progress, DownloadReport& report) {
+  return SerialReceiver(env, port, baud, out, progress, report).Run();
+}
+
 DownloadReport SerialDownload(Env& env, int32_t address, int32_t port) {
   DownloadReport report;
   bool ok = false;
@@ -231,7 +236,7 @@ DownloadReport SerialDownload(Env& env, int32_t address, int32_t port) {
       auto link = link::RunCommandAttempts(env, address, port, link::cmd::kDownload, kAckLimit);
       if (link) {
         report.port = link->portNumber;
-        ok = SerialReceiver(env, *link->port, link->baud, *file, progress.get(), report).Run();
+        ok = ReceiveSerialTransfer(env, *link->port, link->baud, *file, progress.get(), report);
       }
       // Closing: the port, then the record file, with the terminal's pauses.
       env.clock->Sleep(Millis{1000});
