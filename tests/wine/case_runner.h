@@ -15,7 +15,8 @@
 struct WineCase {
   const char* name;
   /* ';'-separated: "comN OPTIONS" for a pclog-sim on port N (OPTIONS are
-   * the simulator's, without --link), "tcp ADDRESS[,FAULT]" for a network
+   * the simulator's, without --link; relative paths are in the data folder
+   * W_PCLOG_DIR), "tcp ADDRESS[,FAULT]" for a network
    * terminal on port 1024 of a loopback address (pclog-sim --tcp),
    * "display" when the case needs a desktop, "nodisplay" when it must run
    * without one. Empty: no terminal on any port. */

@@ -116,7 +116,9 @@ for link in "$WINEPREFIX"/dosdevices/com*; do
   [[ $(readlink "$link") == "$ports"/* ]] || rm -f "$link"
 done
 
-# Starts the simulators a setup names; sets $display (yes/no).
+# Starts the simulators a setup names; sets $display (yes/no). They run in
+# the group's data folder, so that files a setup names (--save-records F) are
+# found there by the cases.
 start_setup() {
   local setup=$1 part n opts i
   display=yes
@@ -131,7 +133,7 @@ start_setup() {
         n=${part:3:1}
         read -ra opts <<<"${part:4}"
         rmdir "$ports/com$n"
-        "$sim" --link "$ports/com$n" "${opts[@]}" </dev/null >"$work/sim-com$n.log" 2>&1 &
+        (cd "$data" && exec "$sim" --link "$ports/com$n" "${opts[@]}") </dev/null >"$work/sim-com$n.log" 2>&1 &
         sim_pids+=($!)
         for i in $(seq 200); do [[ -L $ports/com$n ]] && break; sleep 0.025; done
         [[ -L $ports/com$n ]] || { cat "$work/sim-com$n.log"; return 1; }
@@ -142,7 +144,7 @@ start_setup() {
         n=${#sim_pids[@]}
         read -ra opts <<<"${part:4}"
         rm -f "$work/tcp-ready$n"
-        "$sim" --tcp "${opts[@]}" --ready "$work/tcp-ready$n" </dev/null >"$work/sim-tcp$n.log" 2>&1 &
+        (cd "$data" && exec "$sim" --tcp "${opts[@]}" --ready "$work/tcp-ready$n") </dev/null >"$work/sim-tcp$n.log" 2>&1 &
         sim_pids+=($!)
         for i in $(seq 200); do [[ -e $work/tcp-ready$n ]] && break; sleep 0.025; done
         [[ -e $work/tcp-ready$n ]] || { cat "$work/sim-tcp$n.log"; return 1; }

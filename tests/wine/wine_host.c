@@ -13,6 +13,7 @@
 
 #include "case_runner.h"
 #include "dialog_watcher.h"
+#include "progress_watcher.h"
 #include "w_pclog.h"
 
 static HMODULE g_dll;
@@ -171,6 +172,142 @@ static void ConverFileMissing(void) {
   }
 }
 
+/* --- The serial download ------------------------------------------------ */
+
+/* The records a simulated terminal starts with, saved by it in the data
+ * folder (--save-records) for comparison. */
+#define STORE_FILE "terminal.dat"
+#define STORE_SAVED "--save-records " STORE_FILE
+#define RECORD_BYTES 6
+#define LINE_BYTES 23 /* a record's text line, CR LF included */
+#define MAX_RECORDS 500
+
+/* Room for one byte more than a download may bring, so a longer file shows. */
+static char g_store[MAX_RECORDS * RECORD_BYTES + 1];
+static char g_dat[MAX_RECORDS * RECORD_BYTES + 1];
+static char g_txt[MAX_RECORDS * LINE_BYTES + 1];
+static char g_copy[MAX_RECORDS * LINE_BYTES + 1];
+
+/* The data folder's file `name` into `out`: the byte count, or -1. */
+static long ReadDataFile(const char* name, char* out, DWORD size) {
+  char path[MAX_PATH];
+  DataFolder(path, sizeof path);
+  strncat(path, name, sizeof path - strlen(path) - 1);
+  return ReadWholeFile(path, out, size);
+}
+
+/* pclog.txt: one line per record, 8 digits of person number, ':', 12 digits
+ * of stamp and tag, CR LF. */
+static void CheckTextLines(const char* txt, long size, long records) {
+  long i, c;
+  if (!CHECK_EQ(size, records * LINE_BYTES)) return;
+  for (i = 0; i < records; ++i) {
+    const char* line = txt + i * LINE_BYTES;
+    int digits = 1;
+    for (c = 0; c < 21; ++c)
+      if (c != 8 && (line[c] < '0' || line[c] > '9')) digits = 0;
+    if (!CHECK(digits && line[8] == ':' && line[21] == '\r' && line[22] == '\n')) {
+      printf("  line %ld: %.23s\n", i + 1, line);
+      return;
+    }
+  }
+}
+
+/* After a complete download of `records` records: pclog.dat holds the
+ * terminal's records unchanged, pclog.txt a line for each. */
+static void CheckDownloaded(long records) {
+  long stored = ReadDataFile(STORE_FILE, g_store, sizeof g_store);
+  long dat = ReadDataFile("pclog.dat", g_dat, sizeof g_dat);
+  if (!CHECK_EQ(stored, records * RECORD_BYTES)) return;
+  if (CHECK_EQ(dat, stored)) CHECK(memcmp(g_dat, g_store, (size_t)stored) == 0);
+  CheckTextLines(g_txt, ReadDataFile("pclog.txt", g_txt, sizeof g_txt), records);
+}
+
+/* The backups in downbak: each copy equals the file it was made of. The
+ * number of copies. */
+static int CheckBackups(void) {
+  char pattern[MAX_PATH], name[MAX_PATH];
+  long dat = ReadDataFile("pclog.dat", g_dat, sizeof g_dat);
+  long txt = ReadDataFile("pclog.txt", g_txt, sizeof g_txt);
+  WIN32_FIND_DATAA found;
+  HANDLE find;
+  int copies = 0;
+  DataFolder(pattern, sizeof pattern);
+  strncat(pattern, "downbak\\k*", sizeof pattern - strlen(pattern) - 1);
+  find = FindFirstFileA(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    const char* ext = strrchr(found.cFileName, '.');
+    int isDat = ext && strcmp(ext, ".dat") == 0;
+    long size;
+    ++copies;
+    snprintf(name, sizeof name, "downbak\\%s", found.cFileName);
+    size = ReadDataFile(name, g_copy, sizeof g_copy);
+    if (!CHECK_EQ(size, isDat ? dat : txt) ||
+        !CHECK(memcmp(g_copy, isDat ? g_dat : g_txt, (size_t)size) == 0))
+      printf("  backup %s\n", found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return copies;
+}
+
+/* Terminal 3 on com2, the scan starting at com1 (absent): the records, their
+ * text and two backups; the terminal is cleared through com2, so a second
+ * download finds it empty. */
+static void DownloadAll(void) {
+  CHECK_EQ(EXPORT(_DOWNLOAD)(3, 1), 0);
+  CheckDownloaded(300);
+  CHECK_EQ(CheckBackups(), 2);
+  CHECK_EQ(EXPORT(_DOWNLOAD)(3, 1), 0);
+  CHECK_EQ(ReadDataFile("pclog.dat", g_dat, sizeof g_dat), 0);
+  CHECK_EQ(ReadDataFile("pclog.txt", g_txt, sizeof g_txt), 0);
+}
+
+/* Packets with a bad checksum (three times), cut short, repeated and out of
+ * sequence are asked for again or passed over; nothing is lost or doubled. */
+static void DownloadRecovers(void) {
+  CHECK_EQ(EXPORT(_DOWNLOAD)(1, 2), 0);
+  CheckDownloaded(200);
+}
+
+/* The end packet's total disagrees: failure, but the records that came are
+ * kept and converted, and the terminal keeps them for the next download. */
+static void DownloadWrongTotal(void) {
+  CHECK_EQ(EXPORT(_DOWNLOAD)(1, 2), 1);
+  CheckDownloaded(50);
+  CHECK_EQ(EXPORT(_DOWNLOAD)(1, 2), 1);
+  CheckDownloaded(50);
+}
+
+/* On a desktop the window "Down loading" is up and visible while the
+ * records come, its bar climbs to 100 and never goes back, and the window is
+ * gone when the call returns. No message box. */
+static void DownloadWindow(void) {
+  struct ProgressSeen seen;
+  struct SeenDialog boxes[4];
+  StartProgressWatch("Down loading");
+  CHECK_EQ(EXPORT(_DOWNLOAD)(1, 2), 0);
+  CHECK(FindProgressWindow("Down loading") == NULL);
+  seen = StopProgressWatch();
+  printf("  window seen %d times, %d positions read, %d to %d\n", seen.found, seen.positions,
+         seen.first, seen.highest);
+  CHECK(seen.visible > 0);
+  CHECK_EQ(seen.range, 100);
+  CHECK(seen.positions > 0);
+  CHECK(seen.first < 100);
+  CHECK_EQ(seen.highest, 100);
+  CHECK_EQ(seen.backwards, 0);
+  CHECK_EQ(TakeDialogs(boxes, 4), 0);
+  CheckDownloaded(500);
+}
+
+/* Without a desktop there is no window, and the download goes on as ever. */
+static void DownloadNoDesktop(void) {
+  CHECK_EQ(EXPORT(_DOWNLOAD)(1, 2), 0);
+  CheckDownloaded(100);
+  CHECK_EQ(CheckBackups(), 2);
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -182,6 +319,16 @@ static const struct WineCase kCases[] = {
     {"converfile", "", ConverFile},
     {"converxffile", "", ConverXfFile},
     {"converfile-missing", "display", ConverFileMissing},
+    {"download-all", "com2 --address 3 --records 300 --seed 7 " STORE_SAVED, DownloadAll},
+    {"download-recovers",
+     "com2 --records 200 " STORE_SAVED
+     " --packet-fault 2:bad-checksum:3 --packet-fault 4:short:2 --packet-fault 5:repeat"
+     " --packet-fault 6:skip-sequence",
+     DownloadRecovers},
+    {"download-wrong-total", "com2 --records 50 --end-fault wrong-total " STORE_SAVED,
+     DownloadWrongTotal},
+    {"download-window", "display; com2 --records 500 --pace " STORE_SAVED, DownloadWindow},
+    {"download-no-desktop", "nodisplay; com2 --records 100 " STORE_SAVED, DownloadNoDesktop},
 };
 
 int main(int argc, char** argv) {

@@ -40,6 +40,8 @@ void AddRecordOptions(CLI::App& app, RecordOptions& o) {
   app.add_option("--records", o.count, "Records to generate into the store");
   app.add_option("--seed", o.seed, "Seed of the generated records");
   app.add_option("--record-file", o.file, "Fill the store from this record file instead");
+  app.add_option("--save-records", o.saveFile,
+                 "Write the records the terminal starts with to this file, for comparison");
   app.add_option("--packet-fault", o.packetFaults,
                  "N:KIND[:TIMES], data packet N (0 = header) sent with a fault its first TIMES "
                  "sendings; KIND: bad-checksum, short, surplus, silence, repeat, skip-sequence, "
@@ -66,11 +68,16 @@ void ApplyRecordOptions(const RecordOptions& o, TerminalConfig& config) {
 void LoadRecords(const RecordOptions& o, TerminalModel& model) {
   if (o.file.empty()) {
     model.records() = GenerateRecords(o.count, o.seed);
-    return;
+  } else {
+    std::ifstream in(o.file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + o.file);
+    model.records().assign(std::istreambuf_iterator<char>(in), {});
   }
-  std::ifstream in(o.file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + o.file);
-  model.records().assign(std::istreambuf_iterator<char>(in), {});
+  if (o.saveFile.empty()) return;
+  std::ofstream out(o.saveFile, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(model.records().data()),
+            static_cast<std::streamsize>(model.records().size()));
+  if (!out.flush()) throw std::runtime_error("cannot write " + o.saveFile);
 }
 
 }  // namespace wpl::sim

@@ -13,6 +13,7 @@ struct RecordOptions {
   uint32_t count = 0;
   uint32_t seed = 1;
   std::string file;
+  std::string saveFile;
   std::vector<std::string> packetFaults;
   std::string endFault = "none";
   double randomRate = 0;
@@ -23,7 +24,8 @@ struct RecordOptions {
 void AddRecordOptions(CLI::App& app, RecordOptions& options);
 // Puts the faults and the packet size into the terminal's configuration.
 void ApplyRecordOptions(const RecordOptions& options, TerminalConfig& config);
-// Fills the terminal's store: from the record file, else generated records.
+// Fills the terminal's store: from the record file, else generated records;
+// then writes the store to the save file, if one is named.
 void LoadRecords(const RecordOptions& options, TerminalModel& model);
 
 }  // namespace wpl::sim

@@ -159,6 +159,10 @@ class Win32ProgressView : public ProgressView {
 
   void SetPosition(int percent) override {
     if (bar_) SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    // The transfer keeps this thread busy for minutes: at each step, let the
+    // window repaint and answer what was sent to it, or Windows takes it for
+    // a hung program after 5 s and other threads asking it wait.
+    HandlePending();
   }
 
   void SetStatus(const std::string& text) override {
@@ -169,8 +173,14 @@ class Win32ProgressView : public ProgressView {
   void Repaint() override {
     RedrawWindow(window_, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    // The library runs no message loop; handle what is pending for this
-    // window alone, leaving the host's own messages where they are.
+    HandlePending();
+  }
+
+ private:
+  // The library runs no message loop; handle what is pending for this
+  // window and its controls alone, leaving the host's own messages where
+  // they are. (Messages other threads sent are delivered on the way.)
+  void HandlePending() {
     MSG msg;
     for (int i = 0; i < kPumpLimit && PeekMessageA(&msg, window_, 0, 0, PM_REMOVE); ++i) {
       TranslateMessage(&msg);
@@ -178,7 +188,6 @@ class Win32ProgressView : public ProgressView {
     }
   }
 
- private:
   bool Register() {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
