@@ -56,7 +56,7 @@ LanOpen LanConnection::Open(const char* ip) {
     stage_ = Stage::kSocketFailed;
     return LanOpen::kSocketFailed;
   }
-  if (!socket_->Connect(*address, kTerminalPort)) {
+  if (!socket_->Connect(*address, kTerminalPort, row_.connectLimit)) {
     stage_ = Stage::kConnectFailed;
     return LanOpen::kConnectFailed;
   }

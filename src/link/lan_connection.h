@@ -36,7 +36,7 @@ enum class LanOpen {
   kBadAddress,     // the IP text is not a unicast dotted-decimal address
   kStartupFailed,  // the socket library did not start
   kSocketFailed,   // no socket
-  kConnectFailed,  // refused or unreachable
+  kConnectFailed,  // refused, unreachable, or not standing within the connect limit
 };
 
 // The progress text for an outcome of Open: "connect " + IP + " success" when

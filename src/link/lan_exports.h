@@ -55,6 +55,12 @@ struct LanPacing {
 // commands. Exports whose serial twins give the terminal longer get that.
 constexpr Millis kLanSilenceLimit{10'000};
 
+// How long the connection may take to stand. A terminal on the site's network
+// answers at once; 10 s still covers a SYN repeated two or three times on a
+// lossy line. Without a limit, an address where nothing answers holds the call
+// for as long as the system repeats its SYN (minutes on Linux).
+constexpr Millis kLanConnectLimit{10'000};
+
 struct LanExport {
   std::string_view name;
   uint8_t command;
@@ -64,6 +70,7 @@ struct LanExport {
   // Success is reported only once this has passed since the ACK.
   Millis hold{0};
   Millis silenceLimit = kLanSilenceLimit;
+  Millis connectLimit = kLanConnectLimit;
 };
 
 namespace lan_detail {

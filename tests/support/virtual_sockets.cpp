@@ -15,7 +15,12 @@ class VirtualSocket : public Socket {
     owner_.Record({SocketCall::kClose, Now(), {}});
   }
 
-  bool Connect(Ipv4Address address, uint16_t port) override {
+  bool Connect(Ipv4Address address, uint16_t port, Millis limit) override {
+    if (std::ranges::find(owner_.unanswered_, address) != owner_.unanswered_.end()) {
+      owner_.clock_.Advance(limit);
+      owner_.Record({SocketCall::kRefused, Now(), {}});
+      return false;
+    }
     auto it = owner_.listeners_.find(address);
     if (port != 1024 || it == owner_.listeners_.end() || session_) {
       owner_.Record({SocketCall::kRefused, Now(), {}});

@@ -33,6 +33,9 @@ class VirtualSockets : public Sockets {
   // A terminal listening on port 1024 of `address`; the model stays owned by
   // the caller and persists across connections. Unattached addresses refuse.
   void Attach(Ipv4Address address, sim::TerminalModel* model, sim::NetworkFaults faults = {});
+  // An address where nothing answers the SYN (or whose listen queue is
+  // full): a connect to it waits out its limit and fails.
+  void Unanswered(Ipv4Address address) { unanswered_.push_back(address); }
   void FailStartup(bool fail = true) { failStartup_ = fail; }
   void FailCreate(bool fail = true) { failCreate_ = fail; }
   // Every send reports -1 (the connection broke under the host).
@@ -60,6 +63,7 @@ class VirtualSockets : public Sockets {
 
   FakeClock& clock_;
   std::map<Ipv4Address, Listener> listeners_;
+  std::vector<Ipv4Address> unanswered_;
   std::vector<SocketEvent> events_;
   bool failStartup_ = false;
   bool failCreate_ = false;

@@ -140,7 +140,7 @@ TEST(LanDelete, SucceedsWhateverTheTerminalDoesWithTheFrame) {
 
 // Failures before or at the frame, with the pauses each path takes.
 TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
-  enum Failure { kBadIp, kStartup, kCreate, kRefused, kSend };
+  enum Failure { kBadIp, kStartup, kCreate, kRefused, kUnanswered, kSend };
   struct Case {
     const char* row;
     Failure failure;
@@ -153,6 +153,8 @@ TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
       {"_LANDELETE", kCreate, Millis{0}, 2},
       {"_LANDELETE", kRefused, Millis{0}, 4},
       {"_LANDELETE", kSend, Millis{0}, 5},
+      // Nothing answers the SYN: the connect gives up at its limit.
+      {"_LANDELETE", kUnanswered, link::kLanConnectLimit, 4},
       // Opening pause; the closing pause only once a connect was tried.
       {"_LANSETSN", kBadIp, Millis{0}, 0},
       {"_LANSETSN", kStartup, Millis{1}, 1},
@@ -169,6 +171,7 @@ TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
       {"_LANSENDVOICE", kCreate, Millis{25}, 2},
       {"_LANDOWNLOAD", kCreate, Millis{0}, 2},
       {"_LANDOWNLOAD", kRefused, Millis{2000}, 4},
+      {"_LANDOWNLOAD", kUnanswered, link::kLanConnectLimit + Millis{2000}, 4},
       {"_LANMANYDOWNLOAD", kStartup, Millis{1000}, 1},
   };
   for (const Case& k : cases) {
@@ -176,10 +179,12 @@ TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
     v.sockets.FailStartup(k.failure == kStartup);
     v.sockets.FailCreate(k.failure == kCreate);
     v.sockets.FailSends(k.failure == kSend);
-    // Nobody listens at .8.
-    const char* ip = k.failure == kBadIp     ? "192.0.2.300"
-                     : k.failure == kRefused ? "192.0.2.8"
-                                             : kIp;
+    // Nobody listens at .8; nothing answers at .9.
+    v.sockets.Unanswered({{192, 0, 2, 9}});
+    const char* ip = k.failure == kBadIp        ? "192.0.2.300"
+                     : k.failure == kRefused    ? "192.0.2.8"
+                     : k.failure == kUnanswered ? "192.0.2.9"
+                                                : kIp;
     const std::string what = std::string(k.row) + " failure " + std::to_string(k.failure);
     if (LanRow(k.row).exchange == link::LanExchange::kOwn) {
       LanConnection lan(v.env, LanRow(k.row));

@@ -213,6 +213,11 @@ TEST(NetworkDownload, ConnectionFailuresShowTheirText) {
       {"socket", [](testing::VirtualSockets& s) { s.FailCreate(); }, kIp,
        "Error:creat socket fail!"},
       {"refused", [](testing::VirtualSockets&) {}, "127.0.9.2", "connect fail"},
+      {"never connects",
+       [](testing::VirtualSockets& s) {
+         s.Unanswered({{127, 0, 9, 3}});
+       },
+       "127.0.9.3", "connect fail"},
       {"not an address", [](testing::VirtualSockets&) {}, "127.0.9", "connect fail"},
   };
   for (const Case& k : cases) {

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -24,12 +25,11 @@ int MillisUntil(SteadyClock::time_point deadline) {
 }
 
 // poll() on one descriptor until `events` or the deadline; EINTR restarts it
-// with the time that is left. A negative limit waits without end. Returns
-// 1 ready, 0 timed out, -1 error.
-int PollUntil(int fd, short events, SteadyClock::time_point deadline, bool endless) {
+// with the time that is left. Returns 1 ready, 0 timed out, -1 error.
+int PollUntil(int fd, short events, SteadyClock::time_point deadline) {
   for (;;) {
     pollfd p{fd, events, 0};
-    const int r = ::poll(&p, 1, endless ? -1 : MillisUntil(deadline));
+    const int r = ::poll(&p, 1, MillisUntil(deadline));
     if (r > 0) return 1;
     if (r == 0) return 0;
     if (errno != EINTR) return -1;
@@ -41,19 +41,22 @@ class PosixSocket : public Socket {
   explicit PosixSocket(int fd) : fd_(fd) {}
   ~PosixSocket() override { ::close(fd_); }
 
-  bool Connect(Ipv4Address address, uint16_t port) override {
+  bool Connect(Ipv4Address address, uint16_t port, Millis limit) override {
+    const auto deadline = SteadyClock::now() + limit;
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
     std::memcpy(&sa.sin_addr.s_addr, address.octets.data(), 4);
-    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return true;
-    if (errno != EINTR) return false;
-    // An interrupted connect goes on in the background: wait for its end and
-    // read its outcome.
-    if (PollUntil(fd_, POLLOUT, {}, true) != 1) return false;
-    int error = 0;
-    socklen_t len = sizeof error;
-    return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+    // Non-blocking for the connect alone, so that its wait has our limit and
+    // not the system's; the exchange itself uses blocking calls bounded by
+    // poll().
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) < 0) return false;
+    bool connected = ::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+    const int e = errno;
+    // EINTR: the connect goes on in the background, like EINPROGRESS.
+    if (!connected && (e == EINPROGRESS || e == EINTR)) connected = Established(deadline);
+    return ::fcntl(fd_, F_SETFL, flags) == 0 && connected;
   }
 
   int64_t Send(std::span<const uint8_t> bytes) override {
@@ -69,7 +72,7 @@ class PosixSocket : public Socket {
     if (out.empty()) return {ReceiveStatus::kBytes, 0};
     const auto deadline = SteadyClock::now() + limit;
     for (;;) {
-      const int ready = PollUntil(fd_, POLLIN, deadline, false);
+      const int ready = PollUntil(fd_, POLLIN, deadline);
       if (ready == 0) return {ReceiveStatus::kTimedOut, 0};
       if (ready < 0) return {ReceiveStatus::kError, 0};
       const ssize_t n = ::recv(fd_, out.data(), out.size(), 0);
@@ -81,6 +84,14 @@ class PosixSocket : public Socket {
   }
 
  private:
+  // Waits for a connect in progress until the deadline and reads its outcome.
+  bool Established(SteadyClock::time_point deadline) {
+    if (PollUntil(fd_, POLLOUT, deadline) != 1) return false;
+    int error = 0;
+    socklen_t len = sizeof error;
+    return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+  }
+
   int fd_;
 };
 

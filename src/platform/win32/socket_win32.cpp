@@ -8,17 +8,36 @@
 namespace wpl {
 namespace {
 
+// A deadline on the tick count, and the time left to it for select().
+ULONGLONG DeadlineAfter(Millis limit) {
+  return ::GetTickCount64() + static_cast<ULONGLONG>(limit.count());
+}
+timeval TimeLeft(ULONGLONG deadline) {
+  const ULONGLONG now = ::GetTickCount64();
+  const ULONGLONG left = deadline > now ? deadline - now : 0;
+  return {static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
+}
+
 class Win32Socket : public Socket {
  public:
   explicit Win32Socket(SOCKET s) : s_(s) {}
   ~Win32Socket() override { ::closesocket(s_); }
 
-  bool Connect(Ipv4Address address, uint16_t port) override {
+  bool Connect(Ipv4Address address, uint16_t port, Millis limit) override {
+    const ULONGLONG deadline = DeadlineAfter(limit);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = ::htons(port);
     std::memcpy(&sa.sin_addr.s_addr, address.octets.data(), 4);
-    return ::connect(s_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+    // Non-blocking for the connect alone, so that its wait has our limit and
+    // not the system's; the exchange itself uses blocking calls bounded by
+    // select().
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(s_, FIONBIO, &nonBlocking) != 0) return false;
+    bool connected = ::connect(s_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+    if (!connected && ::WSAGetLastError() == WSAEWOULDBLOCK) connected = Established(deadline);
+    u_long blocking = 0;
+    return ::ioctlsocket(s_, FIONBIO, &blocking) == 0 && connected;
   }
 
   int64_t Send(std::span<const uint8_t> bytes) override {
@@ -29,16 +48,14 @@ class Win32Socket : public Socket {
 
   ReceiveResult Receive(std::span<uint8_t> out, Millis limit) override {
     if (out.empty()) return {ReceiveStatus::kBytes, 0};
-    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(limit.count());
+    const ULONGLONG deadline = DeadlineAfter(limit);
     for (;;) {
-      const ULONGLONG now = ::GetTickCount64();
-      const ULONGLONG left = deadline > now ? deadline - now : 0;
       // A Winsock fd_set is a counted array of sockets, not a bit mask: one
       // socket always fits, whatever its value.
       fd_set readable;
       FD_ZERO(&readable);
       FD_SET(s_, &readable);
-      timeval tv{static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
+      timeval tv = TimeLeft(deadline);
       const int ready = ::select(0, &readable, nullptr, nullptr, &tv);
       if (ready == 0) return {ReceiveStatus::kTimedOut, 0};
       if (ready == SOCKET_ERROR) {
@@ -55,6 +72,26 @@ class Win32Socket : public Socket {
   }
 
  private:
+  // Waits for a connect in progress until the deadline: Winsock reports its
+  // success as writable, its failure in the exception set.
+  bool Established(ULONGLONG deadline) {
+    for (;;) {
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(s_, &writable);
+      FD_SET(s_, &failed);
+      timeval tv = TimeLeft(deadline);
+      const int ready = ::select(0, nullptr, &writable, &failed, &tv);
+      if (ready == SOCKET_ERROR && ::WSAGetLastError() == WSAEINTR) continue;
+      if (ready <= 0 || FD_ISSET(s_, &failed)) return false;
+      int error = 0;
+      int len = sizeof error;
+      return ::getsockopt(s_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) == 0 &&
+             error == 0;
+    }
+  }
+
   SOCKET s_;
 };
 
