@@ -28,8 +28,11 @@ Env& ProcessEnv() {
   static PosixSerialPorts serial;
   static PosixFileSystem files;
   static ConsoleUi ui;
-  static Env env{&clock, &serial, &files, &ui, {}, &SystemSockets()};
-  // Read at every call: the host may set W_PCLOG_DIR between calls.
+  // One Env a thread: the services are stateless and shared, but the data
+  // folder is read at every call (the host may set W_PCLOG_DIR between
+  // calls), and a call on another thread must not change it under a call
+  // that is running.
+  thread_local Env env{&clock, &serial, &files, &ui, {}, &SystemSockets()};
   env.dataDir = DataDirectory();
   return env;
 }
