@@ -7,28 +7,12 @@
 #include <random>
 #include <string>
 
-#include "records/clocking_record.h"
+#include "record_files.h"
 #include "sim_process.h"
 #include "w_pclog.h"
 
 namespace wpl::e2e {
 namespace {
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// The text the conversion must make of a record file whose records are all
-// valid: one 21-character line and CR LF per record.
-std::string ExpectedText(const std::string& records) {
-  std::string text;
-  for (size_t i = 0; i + 6 <= records.size(); i += 6) {
-    auto r = records::DecodeRecord(reinterpret_cast<const uint8_t*>(records.data() + i));
-    text += records::RecordLine(r, records::TagRule::kSixtyElseThirty) + "\r\n";
-  }
-  return text;
-}
 
 TEST(SerialDownload, TenThousandRecordsThroughRandomFaults) {
   PortFolder ports;

@@ -29,6 +29,7 @@ inline std::shared_ptr<SerialTarget> AddSerialTarget(CLI::App* sub) {
 void AddSerialBasics(CLI::App& app, wpl::Env& env);
 void AddNetworkBasics(CLI::App& app, wpl::Env& env);
 void AddDownloads(CLI::App& app, wpl::Env& env);
+void AddLanDownload(CLI::App& app, wpl::Env& env);
 void AddConversions(CLI::App& app, wpl::Env& env);
 
 }  // namespace pclog

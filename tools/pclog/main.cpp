@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   pclog::AddSerialBasics(app, env);
   pclog::AddNetworkBasics(app, env);
   pclog::AddDownloads(app, env);
+  pclog::AddLanDownload(app, env);
   pclog::AddConversions(app, env);
   CLI11_PARSE(app, argc, argv);
   return 0;
