@@ -1,6 +1,10 @@
 // wine_platform: the Win32 platform layer under Wine, against pclog-sim on
 // ptys mapped to com ports, in a scratch data folder (W_PCLOG_DIR), and on a
 // virtual desktop. Cases and their setup as in wine_host (case_runner.h).
+
+// Winsock 2 first: windows.h would otherwise bring in the old winsock.h.
+#include <winsock2.h>
+// The rest of the Win32 API.
 #include <windows.h>
 // After windows.h, which they build on.
 #include <commctrl.h>
@@ -64,6 +68,56 @@ void SerialIdleRead() {
   const unsigned long long start = NowMs();
   for (int i = 0; i < 20; ++i) CHECK_EQ(port->Read(buf), 0);
   CHECK(NowMs() - start < 1000);
+}
+
+// --- Sockets -----------------------------------------------------------------
+
+// A Winsock listener on an ephemeral port of 127.0.24.9 with a queue of one.
+struct Listener {
+  Listener() {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(0x7F001809);  // 127.0.24.9
+    int len = sizeof sa;
+    s = ::socket(AF_INET, SOCK_STREAM, 0);
+    ok = ::bind(s, reinterpret_cast<sockaddr*>(&sa), len) == 0 && ::listen(s, 0) == 0 &&
+         ::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) == 0;
+    port = ntohs(sa.sin_port);
+  }
+  ~Listener() { ::closesocket(s); }
+  SOCKET s;
+  uint16_t port = 0;
+  bool ok = false;
+};
+
+// A connect that stands leaves a blocking socket that sends and receives; a
+// connect to a listener whose queue is full (the system drops the SYN) ends
+// at the limit, not after the system's 21 s.
+void SocketConnectLimit() {
+  constexpr wpl::Ipv4Address kAddress{{127, 0, 24, 9}};
+  wpl::Sockets& sockets = *ProcessEnv().sockets;
+  if (!CHECK(sockets.Startup())) return;
+  Listener listener;
+  if (!CHECK(listener.ok)) return;
+  auto client = sockets.Create();
+  if (!CHECK(client && client->Connect(kAddress, listener.port, Millis{2000}))) return;
+  const SOCKET served = ::accept(listener.s, nullptr, nullptr);
+  CHECK(served != INVALID_SOCKET);
+  CHECK_EQ(::send(served, "\x06", 1, 0), 1);
+  uint8_t byte = 0;
+  const wpl::ReceiveResult got = client->Receive(std::span(&byte, 1), Millis{2000});
+  CHECK(got.status == wpl::ReceiveStatus::kBytes && got.count == 1 && byte == 0x06);
+  CHECK_EQ(client->Send(std::span(&byte, 1)), 1);
+  ::closesocket(served);
+
+  auto queued = sockets.Create();  // takes the queue and is never accepted
+  CHECK(queued && queued->Connect(kAddress, listener.port, Millis{2000}));
+  auto late = sockets.Create();
+  const unsigned long long start = NowMs();
+  CHECK(late && !late->Connect(kAddress, listener.port, Millis{300}));
+  const unsigned long long took = NowMs() - start;
+  printf("  connect to a full queue gave up after %llu ms\n", took);
+  CHECK(took < 2000);
 }
 
 // --- Files and the data folder -------------------------------------------------
@@ -285,6 +339,7 @@ const WineCase kCases[] = {
     {"serial-names", "com4 --baud 19200", SerialNames},
     {"serial-speed", "com4 --baud 19200", SerialSpeed},
     {"serial-idle-read", "com4 --baud 19200", SerialIdleRead},
+    {"socket-connect-limit", "", SocketConnectLimit},
     {"files-exclusive", "", FilesExclusive},
     {"data-folder", "", DataFolder},
     {"serial-window", "display", SerialWindow},

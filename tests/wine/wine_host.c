@@ -308,6 +308,39 @@ static void DownloadNoDesktop(void) {
   CHECK_EQ(CheckBackups(), 2);
 }
 
+/* --- The network downloads ----------------------------------------------- */
+
+/* Over Winsock from a terminal on loopback, its third packet asked for again
+ * twice with NAK: the records, their text and two backups; the terminal is
+ * cleared with _LANDELETE, so a second download finds nothing. */
+static void LanDownload(void) {
+  CHECK_EQ(EXPORT(_LANDOWNLOAD)("127.0.24.1"), 0);
+  CheckDownloaded(300);
+  CHECK_EQ(CheckBackups(), 2);
+  CHECK_EQ(EXPORT(_LANDOWNLOAD)("127.0.24.1"), 0);
+  CHECK_EQ(ReadDataFile("pclog.dat", g_dat, sizeof g_dat), 0);
+}
+
+/* Per-terminal files "pclog" + N: pclog12 and, for N = -1, pclog-1; nothing
+ * goes to pclog.dat. Both terminals hold the same records (the same seed). */
+static void LanManyDownload(void) {
+  static const char* const stems[] = {"pclog12", "pclog-1"};
+  char name[32];
+  long stored = ReadDataFile(STORE_FILE, g_store, sizeof g_store);
+  size_t i;
+  CHECK_EQ(EXPORT(_LANMANYDOWNLOAD)("127.0.24.2", 12), 0);
+  CHECK_EQ(EXPORT(_LANMANYDOWNLOAD)("127.0.24.3", -1), 0);
+  if (!CHECK_EQ(stored, 40 * RECORD_BYTES)) return;
+  for (i = 0; i < 2; ++i) {
+    snprintf(name, sizeof name, "%s.dat", stems[i]);
+    if (CHECK_EQ(ReadDataFile(name, g_dat, sizeof g_dat), stored))
+      CHECK(memcmp(g_dat, g_store, (size_t)stored) == 0);
+    snprintf(name, sizeof name, "%s.txt", stems[i]);
+    CheckTextLines(g_txt, ReadDataFile(name, g_txt, sizeof g_txt), 40);
+  }
+  CHECK_EQ(ReadDataFile("pclog.dat", g_dat, sizeof g_dat), -1);
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -329,6 +362,11 @@ static const struct WineCase kCases[] = {
      DownloadWrongTotal},
     {"download-window", "display; com2 --records 500 --pace " STORE_SAVED, DownloadWindow},
     {"download-no-desktop", "nodisplay; com2 --records 100 " STORE_SAVED, DownloadNoDesktop},
+    {"lan-download",
+     "tcp 127.0.24.1 --records 300 --seed 5 --packet-fault 3:bad-checksum:2 " STORE_SAVED,
+     LanDownload},
+    {"lan-many-download",
+     "tcp 127.0.24.2 --records 40 " STORE_SAVED "; tcp 127.0.24.3 --records 40", LanManyDownload},
 };
 
 int main(int argc, char** argv) {
