@@ -33,8 +33,10 @@ Env& ProcessEnv() {
   static Win32SerialPorts serial;
   static Win32FileSystem files;
   static WindowsUi ui;
-  static Env env{&clock, &serial, &files, &ui, {}, &SystemSockets()};
-  // Read at every call: the host may set W_PCLOG_DIR between calls.
+  // One Env a thread, as on POSIX: the data folder is read at every call (the
+  // host may set W_PCLOG_DIR between calls), and a call on another thread
+  // must not change it under a call that is running.
+  thread_local Env env{&clock, &serial, &files, &ui, {}, &SystemSockets()};
   env.dataDir = DataDirectory();
   return env;
 }
