@@ -4,9 +4,11 @@
 //   complete header to the complete end packet (the pauses and the conversion
 //   are outside). In the same run a minimal client and server exchange the
 //   same packets over loopback, the client reading each by its length and
-//   answering one byte, as the download does:
-//     records_per_second  records over the transfer time;
-//     pingpong_ratio      transfer time over the ping-pong's (target <= 1.3).
+//   answering one byte, as the download does. Seven runs of each:
+//     records_per_second     records over the median transfer time;
+//     pingpong_ratio_median  median transfer time over the median
+//                            ping-pong's (target <= 1.3);
+//     pingpong_ratio_best    the same for the best runs.
 // BM_LanDownload20Terminals: 20 terminals of 20,000 records each in one
 //   pclog-sim, downloaded by `pclog lan-download` one after another and with
 //   --parallel 20, wall time of the whole command each (pauses and
@@ -19,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -119,29 +122,52 @@ double PingPong(const std::vector<size_t>& sizes) {
   return Seconds(end - start);
 }
 
+// The transfer time of one download of kRecords from a fresh simulator, or
+// a negative time when it failed.
+double TimedDownload() {
+  wpl::e2e::PortFolder dir;
+  const std::string ready = dir.dir() + "/ready";
+  wpl::e2e::SimProcess sim(
+      {"--tcp", "127.0.4.1", "--records", std::to_string(kRecords), "--ready", ready}, ready);
+  QuietUi ui;
+  wpl::Env env = wpl::ProcessEnv();
+  env.ui = &ui;
+  const DownloadReport report = NetworkDownload(env, "127.0.4.1", {});
+  if (report.result != 0 || report.payloadBytes != uint64_t{kRecords} * kRecordSize) return -1;
+  return Seconds(report.endReceived - report.headerStart);
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Loopback round trips vary from run to run with where the scheduler puts
+// the two ends; the best and the median of several runs of each are
+// compared.
 void BM_NetworkDownload131071(benchmark::State& state) {
+  constexpr int kRuns = 7;
+  const std::vector<size_t> sizes = PacketSizes(kRecords);
   for (auto _ : state) {
-    wpl::e2e::PortFolder dir;
-    const std::string ready = dir.dir() + "/ready";
-    wpl::e2e::SimProcess sim(
-        {"--tcp", "127.0.4.1", "--records", std::to_string(kRecords), "--ready", ready}, ready);
-    QuietUi ui;
-    wpl::Env env = wpl::ProcessEnv();
-    env.ui = &ui;
-    const DownloadReport report = NetworkDownload(env, "127.0.4.1", {});
-    if (report.result != 0 || report.payloadBytes != uint64_t{kRecords} * kRecordSize) {
-      state.SkipWithError("download failed");
-      return;
+    std::vector<double> downloads, pingPongs;
+    for (int i = 0; i < kRuns; ++i) {
+      downloads.push_back(TimedDownload());
+      pingPongs.push_back(PingPong(sizes));
+      if (downloads.back() < 0) {
+        state.SkipWithError("download failed");
+        return;
+      }
     }
-    const double transfer = Seconds(report.endReceived - report.headerStart);
-    const double pingPong = PingPong(PacketSizes(kRecords));
-    state.SetIterationTime(transfer);
-    state.counters["records_per_second"] = kRecords / transfer;
-    state.counters["pingpong_s"] = pingPong;
-    state.counters["pingpong_ratio"] = transfer / pingPong;
+    const double best = *std::min_element(downloads.begin(), downloads.end());
+    const double bestPingPong = *std::min_element(pingPongs.begin(), pingPongs.end());
+    state.SetIterationTime(Median(downloads));
+    state.counters["records_per_second"] = kRecords / Median(downloads);
+    state.counters["best_records_per_second"] = kRecords / best;
+    state.counters["pingpong_ratio_median"] = Median(downloads) / Median(pingPongs);
+    state.counters["pingpong_ratio_best"] = best / bestPingPong;
   }
 }
-BENCHMARK(BM_NetworkDownload131071)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NetworkDownload131071)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // `pclog lan-download` of the terminals with --parallel K against a fresh
 // simulator: the wall time of the command.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "download/buffered_file.h"
 #include "download/packets.h"
 #include "link/command_frame.h"
 #include "link/lan_connection.h"
@@ -170,7 +171,8 @@ DownloadReport NetworkDownload(Env& env, const char* ip, const NetworkTarget& ta
       } else if (!lan.SendFrame(link::cmd::kDownload, FrameAddress(target))) {
         ShowStatus(progress.get(), std::string(link::lan_text::kSendFailed));
       } else if (lan.AwaitAck()) {
-        ok = ReceiveNetworkTransfer(lan, *file, progress.get(), report);
+        BufferedFile records(*file);
+        ok = ReceiveNetworkTransfer(lan, records, progress.get(), report) && records.Flush();
       }
       file.reset();
       progress.reset();

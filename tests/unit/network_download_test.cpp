@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "faulty_files.h"
 #include "link/command_frame.h"
 #include "virtual_env.h"
 
@@ -159,6 +160,19 @@ TEST(NetworkDownload, SilentOrClosingTerminalEndsTheCall) {
     EXPECT_EQ(site.sockets.openSockets(), 0) << k.name;
     EXPECT_EQ(site.terminal.clears(), 0) << k.name;
   }
+}
+
+TEST(NetworkDownload, RecordFileThatCannotBeWrittenFailsTheDownload) {
+  Site site;
+  site.Load(60);
+  testing::FaultyFiles files(*site.env.files);
+  files.brokenWrites = true;
+  site.env.files = &files;
+  auto report = NetworkDownload(site.env, kIp, {});
+  EXPECT_EQ(report.result, 1);
+  EXPECT_FALSE(report.cleared);
+  EXPECT_EQ(site.terminal.clears(), 0);
+  EXPECT_EQ(site.sockets.openSockets(), 0);
 }
 
 TEST(NetworkDownload, PerTerminalAndAddressedVariants) {
