@@ -17,7 +17,7 @@ struct DownloadReport {
   int resendRequests = 0;     // packets asked for again (0xF9 serial, NAK network)
   int unexpected = 0;         // repeats and out-of-sequence packets
   bool cleared = false;       // the clearing command went through
-  // Monotonic times of the first header byte and of the complete end packet.
+  // Monotonic times of the complete header and of the complete end packet.
   Nanos headerStart{0}, endReceived{0};
 };
 

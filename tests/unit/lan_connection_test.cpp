@@ -25,8 +25,8 @@ using testing::SocketCall;
 using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
 
-constexpr const char* kIp = "192.0.2.7";
-constexpr Ipv4Address kAddress{{192, 0, 2, 7}};
+constexpr const char* kIp = "127.0.8.7";
+constexpr Ipv4Address kAddress{{127, 0, 8, 7}};
 
 TerminalConfig Network(AckFault fault = AckFault::kNone) {
   TerminalConfig c;
@@ -180,10 +180,10 @@ TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
     v.sockets.FailCreate(k.failure == kCreate);
     v.sockets.FailSends(k.failure == kSend);
     // Nobody listens at .8; nothing answers at .9.
-    v.sockets.Unanswered({{192, 0, 2, 9}});
-    const char* ip = k.failure == kBadIp        ? "192.0.2.300"
-                     : k.failure == kRefused    ? "192.0.2.8"
-                     : k.failure == kUnanswered ? "192.0.2.9"
+    v.sockets.Unanswered({{127, 0, 8, 9}});
+    const char* ip = k.failure == kBadIp        ? "127.0.8.300"
+                     : k.failure == kRefused    ? "127.0.8.8"
+                     : k.failure == kUnanswered ? "127.0.8.9"
                                                 : kIp;
     const std::string what = std::string(k.row) + " failure " + std::to_string(k.failure);
     if (LanRow(k.row).exchange == link::LanExchange::kOwn) {

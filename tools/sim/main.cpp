@@ -28,13 +28,13 @@ struct NetworkTerminal {
   wpl::sim::NetworkFaults faults;
 };
 
-NetworkTerminal ParseNetworkTerminal(const std::string& spec,
+NetworkTerminal ParseNetworkTerminal(const std::string& text,
                                      const std::map<std::string, wpl::sim::AckFault>& ackFaults) {
   NetworkTerminal t;
-  const auto comma = spec.find(',');
-  t.address = spec.substr(0, comma);
+  const auto comma = text.find(',');
+  t.address = text.substr(0, comma);
   if (comma == std::string::npos) return t;
-  const std::string fault = spec.substr(comma + 1);
+  const std::string fault = text.substr(comma + 1);
   const std::string kAfterBytes = "close-after-bytes=";
   if (auto it = ackFaults.find(fault); it != ackFaults.end()) {
     t.ackFault = it->second;
@@ -116,8 +116,8 @@ int main(int argc, char** argv) {
     // The network terminals: one model each, kept across connections.
     std::deque<TerminalModel> networkModels;
     TcpFrontend network(log);
-    for (const std::string& spec : tcp) {
-      NetworkTerminal t = ParseNetworkTerminal(spec, kFaults);
+    for (const std::string& text : tcp) {
+      NetworkTerminal t = ParseNetworkTerminal(text, kFaults);
       TerminalConfig c = config;
       c.network = true;
       if (t.ackFault) c.ackFault = *t.ackFault;

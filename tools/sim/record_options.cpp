@@ -21,17 +21,17 @@ const std::map<std::string, EndFault> kEndFaults = {{"none", EndFault::kNone},
 
 // "N:KIND[:TIMES]": packet N (0 = header) carries KIND on its first TIMES
 // sendings.
-std::pair<uint32_t, FaultPlan> ParsePacketFault(const std::string& spec) {
-  const auto a = spec.find(':');
+std::pair<uint32_t, FaultPlan> ParsePacketFault(const std::string& text) {
+  const auto a = text.find(':');
   if (a == std::string::npos)
-    throw std::runtime_error("packet fault wants N:KIND[:TIMES]: " + spec);
-  const auto b = spec.find(':', a + 1);
+    throw std::runtime_error("packet fault wants N:KIND[:TIMES]: " + text);
+  const auto b = text.find(':', a + 1);
   const std::string kind =
-      spec.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+      text.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
   const auto it = kPacketFaults.find(kind);
   if (it == kPacketFaults.end()) throw std::runtime_error("unknown packet fault: " + kind);
-  FaultPlan plan{it->second, b == std::string::npos ? 1 : std::stoi(spec.substr(b + 1))};
-  return {static_cast<uint32_t>(std::stoul(spec.substr(0, a))), plan};
+  FaultPlan plan{it->second, b == std::string::npos ? 1 : std::stoi(text.substr(b + 1))};
+  return {static_cast<uint32_t>(std::stoul(text.substr(0, a))), plan};
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ void AddRecordOptions(CLI::App& app, RecordOptions& o) {
 
 void ApplyRecordOptions(const RecordOptions& o, TerminalConfig& config) {
   DownloadFaults& f = config.downloadFaults;
-  for (const auto& spec : o.packetFaults) f.packets.insert(ParsePacketFault(spec));
+  for (const auto& text : o.packetFaults) f.packets.insert(ParsePacketFault(text));
   f.end = kEndFaults.at(o.endFault);
   f.randomRate = o.randomRate;
   f.seed = o.faultSeed;
