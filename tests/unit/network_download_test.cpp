@@ -7,6 +7,7 @@
 
 #include "faulty_files.h"
 #include "link/command_frame.h"
+#include "byte_lists.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -55,12 +56,8 @@ struct Site : VirtualEnv {
   Bytes loaded;
 };
 
-Bytes Repeat(uint8_t b, size_t n) { return Bytes(n, b); }
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
+using testing::Join;
+using testing::Repeat;
 
 TEST(NetworkDownload, CompleteTransferConvertsAndClears) {
   Site site;

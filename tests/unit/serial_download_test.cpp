@@ -8,6 +8,7 @@
 
 #include "download/packets.h"
 #include "link/command_frame.h"
+#include "byte_lists.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -107,12 +108,8 @@ struct Rig {
   std::vector<uint8_t> loaded;
 };
 
-std::vector<uint8_t> Repeat(uint8_t b, size_t n) { return std::vector<uint8_t>(n, b); }
-std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
+using testing::Join;
+using testing::Repeat;
 
 TEST(SerialDownload, CompleteTransferIsConvertedAndCleared) {
   Rig rig({.address = 4});
