@@ -23,14 +23,15 @@ DownloadServer::DownloadServer(TerminalModel& model, DownloadFaults faults, size
       payloadPerPacket_(std::clamp<size_t>(payloadPerPacket / kRecordSize * kRecordSize, 6, 168)),
       rng_(faults_.seed) {}
 
-void DownloadServer::Start(std::span<const uint8_t> records, Nanos) {
+void DownloadServer::Start(std::span<const uint8_t> records) {
   const size_t n = std::min<size_t>(records.size() / kRecordSize, kMaxRecords) * kRecordSize;
   serving_.assign(records.begin(), records.begin() + static_cast<ptrdiff_t>(n));
   packets_ = static_cast<uint32_t>((n + payloadPerPacket_ - 1) / payloadPerPacket_);
   current_ = 0;
   total_ = 0;
   bogus_ = false;
-  sendings_.clear();
+  // Sendings of the header (0) and of each data packet.
+  sendings_.assign(packets_ + 1, 0);
   state_ = State::kAwaitReady;
 }
 

@@ -54,7 +54,7 @@ class DownloadServer {
 
   // The host's command was acknowledged: serve `records` (whole records only,
   // at most 131071 of them) once the host says it is ready.
-  void Start(std::span<const uint8_t> records, Nanos now);
+  void Start(std::span<const uint8_t> records);
   bool Active() const { return state_ != State::kIdle; }
   void OnHostByte(uint8_t b, Nanos now);
   void Stop() { state_ = State::kIdle; }
@@ -79,11 +79,11 @@ class DownloadServer {
   size_t payloadPerPacket_;
   std::mt19937 rng_;
   std::vector<uint8_t> serving_;
-  uint32_t packets_ = 0;  // data packets in this transfer
-  uint32_t current_ = 0;  // packet being offered (1-based)
-  bool bogus_ = false;    // the last sending was not packet current_ itself
-  uint16_t total_ = 0;    // sum of the checksums of packets taken
-  std::map<uint32_t, int> sendings_;
+  uint32_t packets_ = 0;       // data packets in this transfer
+  uint32_t current_ = 0;       // packet being offered (1-based)
+  bool bogus_ = false;         // the last sending was not packet current_ itself
+  uint16_t total_ = 0;         // sum of the checksums of packets taken
+  std::vector<int> sendings_;  // by packet number
   State state_ = State::kIdle;
   int completed_ = 0, packetsSent_ = 0, resends_ = 0;
 };

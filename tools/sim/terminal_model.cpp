@@ -75,7 +75,7 @@ void TerminalModel::OnFrame(uint8_t command, Nanos now) {
     records_.clear();
     ++clears_;
   } else if (command == kDownload) {
-    download_.Start(records_, now);
+    download_.Start(records_);
   }
 }
 
