@@ -9,18 +9,17 @@
 #include <iterator>
 #include <regex>
 
+#include "file_contents.h"
 #include "sim_process.h"
 #include "w_pclog.h"
 
 namespace wpl::e2e {
 namespace {
 
+using testing::ReadFile;
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
-}
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 std::vector<std::string> BackupNames(const std::string& dir) {
   std::vector<std::string> names;

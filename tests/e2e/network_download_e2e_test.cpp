@@ -60,11 +60,11 @@ struct Site {
     args.insert(args.end(), {"--log", log, "--ready", ready});
     return args;
   }
-  std::string File(const std::string& name) const { return Read(dir.dir() + "/" + name); }
+  std::string File(const std::string& name) const { return ReadFile(dir.dir() + "/" + name); }
   bool Exists(const std::string& name) const {
     return std::filesystem::exists(dir.dir() + "/" + name);
   }
-  std::string Log() const { return Read(log); }
+  std::string Log() const { return ReadFile(log); }
 
   PortFolder dir;
   std::string log;
@@ -87,11 +87,11 @@ TEST(NetworkDownloadE2e, AllRecordsATerminalCanHold) {
                  ready);
   ASSERT_EQ(_LANDOWNLOAD("127.0.3.1"), 0);
   const std::string store = Store(kRecords, 31);
-  EXPECT_TRUE(Read(dir.dir() + "/pclog.dat") == store);
-  EXPECT_TRUE(Read(dir.dir() + "/pclog.txt") == ExpectedText(store));
+  EXPECT_TRUE(ReadFile(dir.dir() + "/pclog.dat") == store);
+  EXPECT_TRUE(ReadFile(dir.dir() + "/pclog.txt") == ExpectedText(store));
   // The terminal was cleared: a second download finds nothing.
   ASSERT_EQ(_LANDOWNLOAD("127.0.3.1"), 0);
-  EXPECT_TRUE(Read(dir.dir() + "/pclog.dat").empty());
+  EXPECT_TRUE(ReadFile(dir.dir() + "/pclog.dat").empty());
 }
 
 TEST(NetworkDownloadE2e, FiveBadChecksumsInARowAreAskedForAgainASixthFails) {

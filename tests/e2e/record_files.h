@@ -1,19 +1,14 @@
 // The files a download leaves behind, and the text its conversion must make
 // of them.
 #pragma once
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "file_contents.h"
 #include "records/clocking_record.h"
 
 namespace wpl::e2e {
 
-// The whole file as bytes; empty when it cannot be read.
-inline std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::ReadFile;
 
 // The text the conversion must make of a record file whose records are all
 // valid: one 21-character line and CR LF per record.

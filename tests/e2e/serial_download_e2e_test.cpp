@@ -37,9 +37,9 @@ TEST(SerialDownload, TenThousandRecordsThroughRandomFaults) {
                  ports.Port(2));
   ASSERT_EQ(_DOWNLOAD(3, 1), 0);
 
-  const std::string records = Read(source);
-  EXPECT_EQ(Read(ports.dir() + "/pclog.dat"), records);
-  const std::string text = Read(ports.dir() + "/pclog.txt");
+  const std::string records = ReadFile(source);
+  EXPECT_EQ(ReadFile(ports.dir() + "/pclog.dat"), records);
+  const std::string text = ReadFile(ports.dir() + "/pclog.txt");
   EXPECT_EQ(text, ExpectedText(records));
 
   // One backup of each file, with the first record's tag in the name.
@@ -48,14 +48,14 @@ TEST(SerialDownload, TenThousandRecordsThroughRandomFaults) {
   for (const auto& e : std::filesystem::directory_iterator(ports.dir() + "/downbak")) {
     const std::string name = e.path().filename().string();
     ASSERT_EQ(name.substr(name.size() - 7, 3), "_" + tag) << name;
-    EXPECT_EQ(Read(e.path().string()), name.ends_with(".dat") ? records : text) << name;
+    EXPECT_EQ(ReadFile(e.path().string()), name.ends_with(".dat") ? records : text) << name;
     ++backups;
   }
   EXPECT_EQ(backups, 2);
 
   // The terminal was cleared: a second download finds nothing.
   ASSERT_EQ(_DOWNLOAD(3, 2), 0);
-  EXPECT_TRUE(Read(ports.dir() + "/pclog.dat").empty());
+  EXPECT_TRUE(ReadFile(ports.dir() + "/pclog.dat").empty());
 }
 
 TEST(SerialDownload, WrongTotalKeepsTheRecordsOnTheTerminal) {
@@ -63,8 +63,8 @@ TEST(SerialDownload, WrongTotalKeepsTheRecordsOnTheTerminal) {
   SimProcess sim({"--link", ports.Port(1), "--records", "50", "--end-fault", "wrong-total"},
                  ports.Port(1));
   EXPECT_EQ(_DOWNLOAD(1, 1), 1);
-  EXPECT_EQ(Read(ports.dir() + "/pclog.dat").size(), 300u);
-  EXPECT_EQ(Read(ports.dir() + "/pclog.txt").size(), 50u * 23);
+  EXPECT_EQ(ReadFile(ports.dir() + "/pclog.dat").size(), 300u);
+  EXPECT_EQ(ReadFile(ports.dir() + "/pclog.txt").size(), 50u * 23);
 }
 
 }  // namespace

@@ -12,11 +12,14 @@
 #include <thread>
 
 #include "faulty_files.h"
+#include "file_contents.h"
 #include "records/backup.h"
 #include "virtual_env.h"
 
 namespace wpl::records {
 namespace {
+
+using testing::ReadFile;
 
 using testing::FaultyFiles;
 using testing::VirtualEnv;
@@ -35,10 +38,6 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
 }
 void WriteFile(const std::string& path, const std::string& text) {
   WriteFile(path, Bytes(text.begin(), text.end()));
-}
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 std::string AsText(const Bytes& b) { return std::string(b.begin(), b.end()); }
 

@@ -7,7 +7,7 @@
 #include "link/command_frame.h"
 #include "link/ipv4_text.h"
 #include "link/network_basics.h"
-#include "virtual_env.h"
+#include "network_site.h"
 
 namespace wpl {
 namespace {
@@ -28,20 +28,10 @@ using Bytes = std::vector<uint8_t>;
 constexpr const char* kIp = "127.0.8.7";
 constexpr Ipv4Address kAddress{{127, 0, 8, 7}};
 
-TerminalConfig Network(AckFault fault = AckFault::kNone) {
-  TerminalConfig c;
-  c.network = true;
-  c.ackFault = fault;
-  return c;
-}
-
 // A virtual environment with a network terminal listening at kAddress.
-struct Site : VirtualEnv {
+struct Site : testing::NetworkSite {
   explicit Site(AckFault fault = AckFault::kNone, NetworkFaults faults = {})
-      : terminal(Network(fault)) {
-    sockets.Attach(kAddress, &terminal, std::move(faults));
-  }
-  TerminalModel terminal;
+      : NetworkSite(kAddress, {.ackFault = fault}, std::move(faults)) {}
 };
 
 Bytes Frame(uint8_t command) {

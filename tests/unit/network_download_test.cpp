@@ -8,7 +8,8 @@
 #include "faulty_files.h"
 #include "link/command_frame.h"
 #include "byte_lists.h"
-#include "virtual_env.h"
+#include "file_contents.h"
+#include "network_site.h"
 
 namespace wpl {
 namespace {
@@ -31,19 +32,11 @@ constexpr const char* kIp = "127.0.9.1";
 constexpr Ipv4Address kAddress{{127, 0, 9, 1}};
 constexpr uint8_t kAck = 0x06, kNak = 0x15;
 
-struct Site : VirtualEnv {
-  explicit Site(TerminalConfig config = {}, NetworkFaults faults = {}) : terminal(Network(config)) {
-    sockets.Attach(kAddress, &terminal, std::move(faults));
-  }
-  static TerminalConfig Network(TerminalConfig c) {
-    c.network = true;
-    return c;
-  }
+struct Site : testing::NetworkSite {
+  explicit Site(TerminalConfig config = {}, NetworkFaults faults = {})
+      : NetworkSite(kAddress, config, std::move(faults)) {}
   void Load(uint32_t records) { loaded = terminal.records() = sim::GenerateRecords(records, 3); }
-  Bytes File(const std::string& name) const {
-    std::ifstream in(env.dataDir + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  Bytes File(const std::string& name) const { return testing::ReadFileBytes(env.dataDir + name); }
   bool Exists(const std::string& name) const { return std::ifstream(env.dataDir + name).good(); }
   // Single-byte sends after the download frame: the host's answers.
   Bytes Answers() const {
@@ -52,7 +45,6 @@ struct Site : VirtualEnv {
       if (s.size() == 1) out.push_back(s[0]);
     return out;
   }
-  TerminalModel terminal;
   Bytes loaded;
 };
 

@@ -9,6 +9,7 @@
 #include "download/packets.h"
 #include "link/command_frame.h"
 #include "byte_lists.h"
+#include "file_contents.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -83,8 +84,7 @@ struct Rig {
     return download::SerialDownload(v.env, terminal.config().address, hostPort);
   }
   std::vector<uint8_t> File(const std::string& name) const {
-    std::ifstream in(v.env.dataDir + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return testing::ReadFileBytes(v.env.dataDir + name);
   }
   // The bytes the host sent to the terminal's port other than the frames of
   // the download command and the clearing command.
