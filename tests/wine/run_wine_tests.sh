@@ -27,6 +27,14 @@ for f in w_pclog.dll "${programs[@]}"; do
   [[ -f $build/$f ]] || { echo "missing $build/$f: build the Windows tree first" >&2; exit 2; }
 done
 command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 2; }
+# wine32 runs only where the kernel executes 32-bit x86 programs; some
+# virtual machines have that switched off. Nothing here can run then: say so
+# and report the run as skipped (77), not as passed.
+if ! why=$(wine --version 2>&1 >/dev/null); then
+  echo "SKIP: this machine does not run 32-bit programs, so the DLL cannot be loaded under Wine"
+  echo "  (wine --version: ${why:-no output})"
+  exit 77
+fi
 
 # A desktop for the windows: a virtual one when there is no display.
 if [[ -z ${WPL_WINE_DESKTOP:-} ]]; then
