@@ -45,6 +45,48 @@ int32_t WPCLOG_CALL _LANDOWNLOADADDR(const char* ip, int32_t address);
 int32_t WPCLOG_CALL _CONVERFILE(const char* directory, const char* name);
 int32_t WPCLOG_CALL _CONVERXFFILE(const char* directory, const char* name);
 
+/* Clock, identity and line speed. The values are sent as the host gives
+ * them (their low byte; a password as bits 8-15 then 0-7). 0 the terminal
+ * acknowledged, 1 failed. */
+int32_t WPCLOG_CALL _SETTIME(int32_t address, int32_t port, int32_t c1, int32_t c2, int32_t c3,
+                             int32_t c4, int32_t c5, int32_t c6, int32_t c7);
+int32_t WPCLOG_CALL _LANSETTIME(const char* ip, int32_t c1, int32_t c2, int32_t c3, int32_t c4,
+                                int32_t c5, int32_t c6, int32_t c7);
+int32_t WPCLOG_CALL _SETMACHINEID(int32_t address, int32_t port, int32_t machine);
+int32_t WPCLOG_CALL _SETPASSWORD(int32_t address, int32_t port, int32_t password);
+int32_t WPCLOG_CALL _LANANSWER(const char* ip, int32_t value);
+/* The line speed, on the given port only (no address, no scan of ports):
+ * the request is r1..r12 then `last`, tried at 57600, 38400, ... 1200 and
+ * 57600 again. */
+int32_t WPCLOG_CALL _SETBAUDRATE(int32_t port, int32_t last, int32_t r1, int32_t r2, int32_t r3,
+                                 int32_t r4, int32_t r5, int32_t r6, int32_t r7, int32_t r8,
+                                 int32_t r9, int32_t r10, int32_t r11, int32_t r12);
+
+/* Users: all at once, or one person (0..65535). 0 acknowledged, 1 failed. */
+int32_t WPCLOG_CALL _ENABLEALL(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _DISABLEALL(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _ENABLEPERSON(int32_t address, int32_t port, int32_t person);
+int32_t WPCLOG_CALL _DISABLEPERSON(int32_t address, int32_t port, int32_t person);
+int32_t WPCLOG_CALL _RESTORE(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _RESTOREALL(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _LANENABLEALL(const char* ip);
+int32_t WPCLOG_CALL _LANDISABLEALL(const char* ip);
+int32_t WPCLOG_CALL _LANENABLEPERSON(const char* ip, int32_t person);
+int32_t WPCLOG_CALL _LANDISABLEPERSON(const char* ip, int32_t person);
+int32_t WPCLOG_CALL _LANRESTOREALL(const char* ip);
+
+/* Door and bell (low bytes sent). The serial open-or-closed flag 1 sends
+ * 0x55, any other 0x00; the network form sends its value as it is. 0
+ * acknowledged, 1 failed. */
+int32_t WPCLOG_CALL _SETOPENMODE(int32_t address, int32_t port, int32_t value);
+int32_t WPCLOG_CALL _LANSETOPENMODE(const char* ip, int32_t value);
+int32_t WPCLOG_CALL _SETOPENTIME(int32_t address, int32_t port, int32_t value);
+int32_t WPCLOG_CALL _LANSETOPENTIME(const char* ip, int32_t value);
+int32_t WPCLOG_CALL _SETOPENCLOSE(int32_t address, int32_t port, int32_t flag);
+int32_t WPCLOG_CALL _LANSETOPENCLOSE(const char* ip, int32_t value);
+int32_t WPCLOG_CALL _SETBELL(int32_t address, int32_t port, int32_t first, int32_t second,
+                             int32_t third);
+
 #ifdef __cplusplus
 }
 #endif

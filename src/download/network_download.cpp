@@ -168,7 +168,7 @@ DownloadReport NetworkDownload(Env& env, const char* ip, const NetworkTarget& ta
       auto file = env.files->Create(env.dataDir + conversion.recordFile);
       if (!file) {
         env.ui->ShowMessage("can not creat pclog.dat!", "Open Error");
-      } else if (!lan.SendFrame(link::cmd::kDownload, FrameAddress(target))) {
+      } else if (!lan.SendFrame(row.command, FrameAddress(target))) {
         ShowStatus(progress.get(), std::string(link::lan_text::kSendFailed));
       } else if (lan.AwaitAck()) {
         BufferedFile records(*file);

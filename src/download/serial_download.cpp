@@ -5,6 +5,7 @@
 #include "download/packets.h"
 #include "link/command_frame.h"
 #include "link/serial_basics.h"
+#include "link/serial_exports.h"
 #include "link/serial_link.h"
 #include "records/conversion.h"
 
@@ -15,7 +16,6 @@ using link::kAck;
 using link::kCan;
 using link::SendByte;
 
-constexpr Millis kAckLimit{1000};
 constexpr Millis kHeaderSilence{10000};
 constexpr Millis kPacketSilence{2000};
 constexpr int kBadLimit = 15;
@@ -127,7 +127,7 @@ class SerialReceiver {
         }
         continue;
       }
-      if (silence.Exceeded(kPacketSilence)) {
+      if (port_.Lost() || silence.Exceeded(kPacketSilence)) {
         silence_ = true;
         break;
       }
@@ -233,7 +233,8 @@ DownloadReport SerialDownload(Env& env, int32_t address, int32_t port) {
     if (!file) {
       env.ui->ShowMessage("can not creat pclog.dat!", "Open Error");
     } else {
-      auto link = link::RunCommandAttempts(env, address, port, link::cmd::kDownload, kAckLimit);
+      static constexpr const link::SerialExport& kRow = link::SerialRow("_DOWNLOAD");
+      auto link = link::RunCommandAttempts(env, address, port, kRow.command, kRow.ackLimit);
       if (link) {
         report.port = link->portNumber;
         ok = ReceiveSerialTransfer(env, *link->port, link->baud, *file, progress.get(), report);

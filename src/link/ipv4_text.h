@@ -11,10 +11,12 @@
 namespace wpl::link {
 
 // Exactly four decimal parts of 1 to 3 digits, each 0..255, separated by
-// single dots, nothing before or after. A part with a leading zero ("010") is
-// refused: older converters read it as octal. 255.255.255.255 (broadcast) and
-// 0.0.0.0 (no address) are refused, and so is a null pointer. Never reads past
-// the terminating zero, nor further than 16 characters.
+// single dots, nothing before or after. Hosts that pad their addresses send
+// "192.168.001.010": a part with leading zeros is read as decimal (what the
+// person who typed it means), never as octal as some converters do.
+// 255.255.255.255 (broadcast) and 0.0.0.0 (no address) are refused, and so is
+// a null pointer. Never reads past the terminating zero, nor further than 16
+// characters.
 std::optional<Ipv4Address> ParseIpv4(const char* text);
 
 }  // namespace wpl::link

@@ -7,24 +7,13 @@
 #include "link/ipv4_text.h"
 
 namespace wpl::link {
-namespace {
-
-// The head of a parameter block: 0x15, 0x01, N, 255 - N.
-constexpr size_t kHeadSize = 4;
-
-}  // namespace
-
 std::string LanOpenText(LanOpen outcome, const char* ip) {
   switch (outcome) {
-    case LanOpen::kOk:
-      return "connect " + std::string(ip ? ip : "") + " success";
-    case LanOpen::kStartupFailed:
-      return std::string(lan_text::kStartupFailed);
-    case LanOpen::kSocketFailed:
-      return std::string(lan_text::kSocketFailed);
+    case LanOpen::kOk: return "connect " + std::string(ip ? ip : "") + " success";
+    case LanOpen::kStartupFailed: return std::string(lan_text::kStartupFailed);
+    case LanOpen::kSocketFailed: return std::string(lan_text::kSocketFailed);
     case LanOpen::kBadAddress:
-    case LanOpen::kConnectFailed:
-      break;
+    case LanOpen::kConnectFailed: break;
   }
   return std::string(lan_text::kConnectFailed);
 }
@@ -84,14 +73,10 @@ LanReceive LanConnection::ReceiveUntil(size_t count) {
     // never run past it.
     const auto got = socket_->Receive(std::span(receive_).subspan(filled_), row_.silenceLimit);
     switch (got.status) {
-      case ReceiveStatus::kBytes:
-        break;
-      case ReceiveStatus::kClosed:
-        return LanReceive::kClosed;
-      case ReceiveStatus::kError:
-        return LanReceive::kError;
-      case ReceiveStatus::kTimedOut:
-        return LanReceive::kTimedOut;
+      case ReceiveStatus::kBytes: break;
+      case ReceiveStatus::kClosed: return LanReceive::kClosed;
+      case ReceiveStatus::kError: return LanReceive::kError;
+      case ReceiveStatus::kTimedOut: return LanReceive::kTimedOut;
     }
     filled_ += std::min(got.count, receive_.size() - filled_);
   }
@@ -103,40 +88,15 @@ bool LanConnection::AwaitAck() {
   return ReceiveUntil(1) == LanReceive::kDone && receive_[0] == kAck;
 }
 
-bool LanConnection::SendBlock(std::span<const uint8_t> payload, LanBlock shape) {
+bool LanConnection::SendBlock(std::span<const uint8_t> payload, BlockShape shape) {
   if (payload.size() > 0xFF) return false;
-  const std::vector<uint8_t> block = BuildParameterBlock(payload);
-  const std::span<const uint8_t> all(block);
-  // Each byte of the span in a send of its own.
-  auto oneByOne = [this](std::span<const uint8_t> bytes) {
-    for (uint8_t b : bytes) SendByte(b);
-  };
-  auto nakAlone = [this] {
-    Pause(row_.pacing.beforeNakMs);
-    SendByte(kNak);
-    Pause(row_.pacing.afterNakMs);
-  };
-  switch (shape) {
-    case LanBlock::kNone:
-      break;
-    case LanBlock::kWhole:
-      SendBytes(all);
-      break;
-    case LanBlock::kSplit:
-      nakAlone();
-      SendBytes(all.subspan(1, kHeadSize - 1));
-      oneByOne(all.subspan(kHeadSize));
-      break;
-    case LanBlock::kNakThenRest:
-      nakAlone();
-      SendBytes(all.subspan(1));
-      break;
-    case LanBlock::kHeadThenBytes:
-      SendBytes(all.first(kHeadSize));
-      oneByOne(all.subspan(kHeadSize));
-      break;
-  }
+  SendPlan(PlanBlock(payload, shape, {row_.pacing.beforeNakMs, row_.pacing.afterNakMs}));
   return true;
+}
+
+void LanConnection::SendPlan(const BlockPlan& plan) {
+  ReplayBlock(
+      plan, [this](int ms) { Pause(ms); }, [this](std::span<const uint8_t> b) { SendBytes(b); });
 }
 
 void LanConnection::Close(bool success) {
@@ -153,18 +113,11 @@ void LanConnection::Close(bool success) {
       Pause(p.afterFreeingMs);
       closingPause = true;
       break;
-    case Stage::kConnectFailed:
-      closingPause = true;
-      break;
-    case Stage::kSocketFailed:
-      closingPause = p.closingFrom != ClosingPause::kFromConnect;
-      break;
-    case Stage::kStartupFailed:
-      closingPause = p.closingFrom == ClosingPause::kEveryPath;
-      break;
+    case Stage::kConnectFailed: closingPause = true; break;
+    case Stage::kSocketFailed: closingPause = p.closingFrom != ClosingPause::kFromConnect; break;
+    case Stage::kStartupFailed: closingPause = p.closingFrom == ClosingPause::kEveryPath; break;
     case Stage::kIdle:
-    case Stage::kRefused:
-      break;
+    case Stage::kRefused: break;
   }
   socket_.reset();
   if (closingPause) Pause(p.afterClosingMs);
@@ -177,13 +130,10 @@ int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
   LanConnection lan(env, row);
   bool ok = lan.Open(ip) == LanOpen::kOk && lan.SendFrame(row.command);
   if (ok && row.exchange == LanExchange::kCommand) ok = lan.AwaitAck();
-  if (ok && row.block != LanBlock::kNone) ok = lan.SendBlock(payload, row.block) && lan.AwaitAck();
-  if (ok && row.hold > Millis{0}) {
-    // Counted from the ACK; over only once strictly more than the hold passed.
-    Stopwatch sinceAck(*env.clock);
-    env.clock->Sleep(row.hold);
-    while (!sinceAck.Exceeded(row.hold)) env.clock->Sleep(Millis{1});
-  }
+  if (ok && row.block != BlockShape::kNone)
+    ok = lan.SendBlock(payload, row.block) && lan.AwaitAck();
+  // Counted from the ACK; over only once strictly more than the hold passed.
+  if (ok && row.hold > Millis{0}) SleepPast(*env.clock, Stopwatch(*env.clock), row.hold);
   lan.Close(ok);
   return ok ? 0 : 1;
 }

@@ -85,9 +85,12 @@ class LanConnection {
   bool AwaitAck();
 
   // Sends the parameter block of the payload in the given shape with the
-  // export's pauses. The sends' results are not examined (the reply tells);
-  // false only when the payload is too long for a block (nothing is sent).
-  bool SendBlock(std::span<const uint8_t> payload, LanBlock shape);
+  // export's pauses around its 0x15. The sends' results are not examined
+  // (the reply tells); false only when the payload is too long for a block
+  // (nothing is sent).
+  bool SendBlock(std::span<const uint8_t> payload, BlockShape shape);
+  // Replays a planned block: its pauses, and a send for each piece.
+  void SendPlan(const BlockPlan& plan);
 
   // Frees the buffers and closes the socket with the export's closing pauses
   // for the path taken; `success` adds the pause after success.

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "link/block_plan.h"
 #include "platform/clock.h"
 
 namespace wpl::link {
@@ -17,16 +18,6 @@ enum class LanExchange {
   kFrameOnly,  // the frame and nothing else: no reply is awaited
   kCommand,    // frame, ACK; then the block (if any) and a second ACK
   kOwn,        // the export runs its own exchange (downloads, fetch, voice)
-};
-
-// The shapes in which a parameter block (0x15, 0x01, N, 255 - N, data,
-// checksum) is handed to the socket.
-enum class LanBlock {
-  kNone,
-  kWhole,          // all N + 5 bytes in one send
-  kSplit,          // pause A, 0x15, pause B, head (3 bytes), each data byte, checksum
-  kNakThenRest,    // pause A, 0x15, pause B, head + data + checksum in one send
-  kHeadThenBytes,  // 0x15 + head (4 bytes) in one send, each data byte, checksum
 };
 
 // Which failure paths before a connection stands still take the closing pause.
@@ -42,7 +33,7 @@ enum class ClosingPause {
 struct LanPacing {
   int openingMs = 0;       // before anything else
   int beforeNakMs = 0;     // A: before the 0x15 that opens a block or asks for data
-  int afterNakMs = 0;      // B: after it
+  int afterNakMs = 0;      // B: after it (where the 0x15 goes alone)
   int afterSuccessMs = 0;  // on success, before the buffers are freed
   int afterFreeingMs = 0;  // before the socket is closed
   int afterClosingMs = 0;  // after the socket is closed
@@ -65,7 +56,7 @@ struct LanExport {
   std::string_view name;
   uint8_t command;
   LanExchange exchange;
-  LanBlock block;
+  BlockShape block;
   LanPacing pacing;
   // Success is reported only once this has passed since the ACK.
   Millis hold{0};
@@ -75,7 +66,7 @@ struct LanExport {
 
 namespace lan_detail {
 using enum LanExchange;
-using enum LanBlock;
+using enum BlockShape;
 using enum ClosingPause;
 constexpr LanPacing kNoPauses{};
 constexpr LanPacing Paced(int opening, int a, int b, int success, int freeing, int closing,

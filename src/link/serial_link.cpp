@@ -82,7 +82,8 @@ size_t ReadBytes(Env& env, SerialPort& port, std::span<uint8_t> out, size_t coun
       if (kind == LimitKind::kSilence) watch.Restart();
       continue;
     }
-    if (watch.Exceeded(limit)) break;
+    // A device that is gone will bring nothing more: no use waiting out the limit.
+    if (port.Lost() || watch.Exceeded(limit)) break;
   }
   return got;
 }

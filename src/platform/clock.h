@@ -37,4 +37,12 @@ class Stopwatch {
   Nanos start_;
 };
 
+// Sleeps until strictly more than `limit` has passed on `watch`: a hold the
+// terminal is given after its answer.
+inline void SleepPast(Clock& clock, const Stopwatch& watch, Nanos limit) {
+  if (watch.Exceeded(limit)) return;
+  clock.Sleep(std::chrono::ceil<Millis>(limit - watch.Elapsed()));
+  while (!watch.Exceeded(limit)) clock.Sleep(Millis{1});
+}
+
 }  // namespace wpl

@@ -21,11 +21,15 @@ class SerialPort {
   // Applies 8N1/8N2 at the given speed. Failures are reported but the
   // protocol ignores them: a port that opened is used.
   virtual bool Configure(const LineConfig& config) = 0;
-  // Returns the number of bytes written; 0 on error.
+  // Writes every byte, going on while the line drains for as long as it
+  // needs for them; returns the bytes written, fewer on a failed write.
   virtual size_t Write(std::span<const uint8_t> bytes) = 0;
   // Returns as soon as at least one byte is there (up to out.size()), or
   // after about 5 ms with none. Errors read as "no byte".
   virtual size_t Read(std::span<uint8_t> out) = 0;
+  // The device is gone (unplugged, or the far end of a pty closed): no byte
+  // will ever arrive, so a wait on it can end at once.
+  virtual bool Lost() const { return false; }
 };
 
 class SerialPorts {

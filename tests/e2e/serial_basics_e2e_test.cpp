@@ -2,9 +2,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "sim_process.h"
 #include "w_pclog.h"
@@ -53,6 +55,43 @@ TEST(SerialBasics, PortHeldElsewhereIsSkipped) {
   ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
   EXPECT_EQ(_TESTCOM(1, 2), 3);
   ::close(fd);
+}
+
+// A device that goes away mid-exchange (here the far end of a pty that
+// closes once it has acknowledged the frame) ends the 180 s wait for the
+// block's ACK at once, and the wait spends no processor time spinning.
+TEST(SerialBasics, LostDeviceEndsTheWaitWithoutSpinning) {
+  PortFolder ports;
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  ASSERT_EQ(::symlink(::ptsname(master), ports.Port(1).c_str()), 0);
+  std::thread terminal([master] {
+    uint8_t buf[64];
+    size_t got = 0;
+    while (got < 14) {
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    const uint8_t ack = 0x06;
+    (void)::write(master, &ack, 1);
+    ::usleep(100'000);  // the block goes out meanwhile
+    ::close(master);
+  });
+  auto cpu = [] {
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+  };
+  const double cpu0 = cpu();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(_ENABLEPERSON(1, 1, 300), 1);
+  const auto took = std::chrono::steady_clock::now() - start;
+  terminal.join();
+  EXPECT_LT(took, std::chrono::seconds(2));
+  EXPECT_LT(cpu() - cpu0, 0.2);
 }
 
 TEST(SerialBasics, NoDeviceAtAllEndsTheScan) {

@@ -13,10 +13,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);  // adds the zero
   const auto address = wpl::link::ParseIpv4(text.c_str());
   if (!address) return 0;
-  // What was accepted prints back to the text it came from.
+  // What was accepted prints back to the text it came from, once the
+  // padding zeros of each part are left out.
   const auto& o = address->octets;
   char again[16];
   std::snprintf(again, sizeof again, "%u.%u.%u.%u", o[0], o[1], o[2], o[3]);
-  if (text.c_str() != std::string(again)) std::abort();
+  std::string unpadded;
+  const std::string given = text.c_str();
+  for (size_t i = 0; i < given.size(); ++i) {
+    const bool partStart = i == 0 || given[i - 1] == '.';
+    const bool lastDigit = i + 1 == given.size() || given[i + 1] == '.';
+    if (given[i] == '0' && !lastDigit && (partStart || unpadded.empty() || unpadded.back() == '.'))
+      continue;
+    unpadded += given[i];
+  }
+  if (unpadded != std::string(again)) std::abort();
   return 0;
 }

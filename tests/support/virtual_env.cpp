@@ -19,9 +19,12 @@ LocalTime FakeClock::Local() {
   const sys_days d = floor<days>(t);
   const year_month_day ymd{d};
   const hh_mm_ss hms{t - d};
-  return {static_cast<int>(ymd.year()),       static_cast<int>(unsigned(ymd.month())),
-          static_cast<int>(unsigned(ymd.day())), static_cast<int>(hms.hours().count()),
-          static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count())};
+  return {static_cast<int>(ymd.year()),
+          static_cast<int>(unsigned(ymd.month())),
+          static_cast<int>(unsigned(ymd.day())),
+          static_cast<int>(hms.hours().count()),
+          static_cast<int>(hms.minutes().count()),
+          static_cast<int>(hms.seconds().count())};
 }
 
 // The read timeout of a real port: a read with nothing to deliver returns
@@ -34,6 +37,7 @@ class VirtualSerialPort : public SerialPort {
   ~VirtualSerialPort() override {
     auto& line = owner_.lines_[number_];
     line.open = false;
+    owner_.closes_.push_back({owner_.clock_.Now(), number_});
     // What the terminal sends while nobody holds the port is lost.
     if (line.model) line.model->DropOutput();
   }

@@ -54,6 +54,12 @@ class VirtualSerialPorts : public SerialPorts {
     sim::LineState line;
   };
   const std::vector<OpenRecord>& opens() const { return opens_; }
+  // When each port was closed, in order.
+  struct CloseRecord {
+    Nanos at;
+    int port;
+  };
+  const std::vector<CloseRecord>& closes() const { return closes_; }
   int openAttempts() const { return openAttempts_; }
   const std::vector<WireChunk>& wire() const { return wire_; }
   // All bytes the host wrote to a port, in order.
@@ -71,6 +77,7 @@ class VirtualSerialPorts : public SerialPorts {
   FakeClock& clock_;
   std::map<int, Line> lines_;
   std::vector<OpenRecord> opens_;
+  std::vector<CloseRecord> closes_;
   std::vector<WireChunk> wire_;
   int openAttempts_ = 0;
 };
@@ -87,7 +94,7 @@ class RecordingUi : public Ui {
   std::unique_ptr<ProgressView> OpenProgress(ProgressKind kind) override;
 
   std::vector<Message> messages;
-  std::vector<int> positions;      // every SetPosition, across windows
+  std::vector<int> positions;       // every SetPosition, across windows
   std::vector<std::string> status;  // every SetStatus
   int windowsOpened = 0;
   int windowsOpen = 0;

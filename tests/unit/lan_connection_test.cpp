@@ -12,7 +12,7 @@
 namespace wpl {
 namespace {
 
-using link::LanBlock;
+using link::BlockShape;
 using link::LanConnection;
 using link::LanExport;
 using link::LanRow;
@@ -70,7 +70,13 @@ TEST(Ipv4Text, OnlyPlainUnicastDottedDecimal) {
       {"256.1.1.1", std::nullopt},
       {"1.2.3.999", std::nullopt},
       {"1234.1.1.1", std::nullopt},
-      {"1.2.3.04", std::nullopt},  // octal to some converters
+      // Padding is decimal: octal would be another terminal.
+      {"1.2.3.04", Ipv4Address{{1, 2, 3, 4}}},
+      {"192.168.001.010", Ipv4Address{{192, 168, 1, 10}}},
+      {"010.008.000.009", Ipv4Address{{10, 8, 0, 9}}},
+      {"000.000.000.000", std::nullopt},
+      {"255.255.255.255", std::nullopt},
+      {"1.2.3.0004", std::nullopt},
       {"0x7f.0.0.1", std::nullopt},
       {" 1.2.3.4", std::nullopt},
       {"1.2.3.4 ", std::nullopt},
@@ -200,14 +206,14 @@ TEST(LanConversation, BlockShapesOnTheWire) {
   // Zero data bytes go out as such; 0x80 + 0x00 + 0x90 wraps to 0x10.
   const Bytes payload{0x80, 0x00, 0x90};
   struct Case {
-    LanBlock shape;
+    BlockShape shape;
     std::vector<Bytes> sends;  // after the frame
   };
   const Case cases[] = {
-      {LanBlock::kWhole, {{0x15, 0x01, 0x03, 0xFC, 0x80, 0x00, 0x90, 0x10}}},
-      {LanBlock::kSplit, {{0x15}, {0x01, 0x03, 0xFC}, {0x80}, {0x00}, {0x90}, {0x10}}},
-      {LanBlock::kNakThenRest, {{0x15}, {0x01, 0x03, 0xFC, 0x80, 0x00, 0x90, 0x10}}},
-      {LanBlock::kHeadThenBytes, {{0x15, 0x01, 0x03, 0xFC}, {0x80}, {0x00}, {0x90}, {0x10}}},
+      {BlockShape::kWhole, {{0x15, 0x01, 0x03, 0xFC, 0x80, 0x00, 0x90, 0x10}}},
+      {BlockShape::kSplit, {{0x15}, {0x01, 0x03, 0xFC}, {0x80}, {0x00}, {0x90}, {0x10}}},
+      {BlockShape::kNakThenRest, {{0x15}, {0x01, 0x03, 0xFC, 0x80, 0x00, 0x90, 0x10}}},
+      {BlockShape::kHeadThenBytes, {{0x15, 0x01, 0x03, 0xFC}, {0x80}, {0x00}, {0x90}, {0x10}}},
   };
   for (const Case& k : cases) {
     Site v;

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "faulty_files.h"
-#include "link/command_frame.h"
 #include "byte_lists.h"
+#include "faulty_files.h"
 #include "file_contents.h"
+#include "link/command_frame.h"
 #include "network_site.h"
 
 namespace wpl {
@@ -162,6 +162,19 @@ TEST(NetworkDownload, RecordFileThatCannotBeWrittenFailsTheDownload) {
   EXPECT_FALSE(report.cleared);
   EXPECT_EQ(site.terminal.clears(), 0);
   EXPECT_EQ(site.sockets.openSockets(), 0);
+}
+
+TEST(NetworkDownload, FailedConversionLeavesTheTerminalUncleared) {
+  Site site;
+  site.Load(60);
+  testing::FaultyFiles files(*site.env.files);
+  files.refuseOpens = 1000;
+  site.env.files = &files;
+  auto report = NetworkDownload(site.env, kIp, {});
+  EXPECT_EQ(report.result, 0);
+  EXPECT_FALSE(report.cleared);
+  EXPECT_EQ(site.terminal.clears(), 0);
+  EXPECT_EQ(site.terminal.records(), site.loaded);
 }
 
 TEST(NetworkDownload, PerTerminalAndAddressedVariants) {

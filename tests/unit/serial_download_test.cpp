@@ -6,10 +6,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "download/packets.h"
-#include "link/command_frame.h"
 #include "byte_lists.h"
+#include "download/packets.h"
+#include "faulty_files.h"
 #include "file_contents.h"
+#include "link/command_frame.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -283,6 +284,34 @@ TEST(SerialDownload, ClearsThroughThePortWhereItWorked) {
   ASSERT_GE(opens.size(), 4u);
   EXPECT_EQ(opens[opens.size() - 1].port, 4);
   EXPECT_EQ(opens[opens.size() - 1].line.baud, 57600u);
+}
+
+// A file that cannot be written, or a conversion that fails, never clears
+// the terminal: what it holds is the only copy left.
+TEST(SerialDownload, FileFaultsLeaveTheTerminalUncleared) {
+  struct Case {
+    const char* what;
+    bool brokenWrites;
+    int refuseOpens;  // the conversion's opens of the record file
+    int32_t result;
+  };
+  const Case cases[] = {
+      {"record file cannot be written", true, 0, 1},
+      {"conversion fails", false, 1000, 0},
+  };
+  for (const Case& k : cases) {
+    Rig rig({});
+    rig.Load(40);
+    testing::FaultyFiles files(*rig.v.env.files);
+    files.brokenWrites = k.brokenWrites;
+    files.refuseOpens = k.refuseOpens;
+    rig.v.env.files = &files;
+    const auto report = rig.Run();
+    EXPECT_EQ(report.result, k.result) << k.what;
+    EXPECT_FALSE(report.cleared) << k.what;
+    EXPECT_EQ(rig.terminal.clears(), 0) << k.what;
+    EXPECT_EQ(rig.terminal.records(), rig.loaded) << k.what;
+  }
 }
 
 TEST(SerialDownload, ByteAfterTheEndPacketBuysSixteenSeconds) {

@@ -1,8 +1,10 @@
+#include "link/serial_link.h"
+
 #include <gtest/gtest.h>
 
 #include "link/command_frame.h"
 #include "link/serial_basics.h"
-#include "link/serial_link.h"
+#include "platform/full_write.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -25,8 +27,9 @@ TEST(CommandFrame, AddressAndCommandWithComplements) {
     uint8_t command;
     uint8_t a, na, c, nc;
   };
-  for (const Case& k : {Case{0, 0x0D, 0x00, 0xFF, 0x0D, 0xF2}, Case{255, 0x00, 0xFF, 0x00, 0x00, 0xFF},
-                        Case{0x1FF, 0x01, 0xFF, 0x00, 0x01, 0xFE}, Case{1, 0x17, 0x01, 0xFE, 0x17, 0xE8}}) {
+  for (const Case& k :
+       {Case{0, 0x0D, 0x00, 0xFF, 0x0D, 0xF2}, Case{255, 0x00, 0xFF, 0x00, 0x00, 0xFF},
+        Case{0x1FF, 0x01, 0xFF, 0x00, 0x01, 0xFE}, Case{1, 0x17, 0x01, 0xFE, 0x17, 0xE8}}) {
     auto f = BuildCommandFrame(static_cast<uint8_t>(k.address), k.command);
     EXPECT_EQ(std::string(f.begin(), f.begin() + 10), "KORVANEMZT");
     EXPECT_EQ((std::array<uint8_t, 4>{f[10], f[11], f[12], f[13]}),
@@ -56,8 +59,8 @@ TEST(Openers, SpeedsAndStopBits) {
   EXPECT_EQ(link::AttemptSpeed(2), 57600u);
   EXPECT_EQ(link::AttemptSpeed(-1), 19200u);
   const std::pair<int32_t, std::optional<uint32_t>> codes[] = {
-      {0, 57600}, {1, 1200}, {2, 2400}, {3, 4800}, {4, 9600}, {5, 19200},
-      {6, 38400}, {7, 57600}, {8, std::nullopt}, {-1, std::nullopt}};
+      {0, 57600}, {1, 1200},  {2, 2400},  {3, 4800},         {4, 9600},
+      {5, 19200}, {6, 38400}, {7, 57600}, {8, std::nullopt}, {-1, std::nullopt}};
   for (auto [code, speed] : codes) EXPECT_EQ(link::SpeedForCode(code), speed) << code;
 
   VirtualEnv v;
@@ -245,6 +248,44 @@ TEST(ReadBytes, SilenceLimitRestartsWhileBytesArrive) {
     std::array<uint8_t, 8> buf{};
     size_t got = link::ReadBytes(v.env, *port, buf, 4, Millis{10}, kind);
     EXPECT_EQ(got, kind == link::LimitKind::kSilence ? 4u : 1u);
+  }
+}
+
+// A driver that takes what its write timeout allows and returns: the rest
+// is written again until the line has had time for every byte.
+TEST(WriteFully, GoesOnWhileTheLineDrains) {
+  EXPECT_EQ(LineTime(53, 1200, 1), Nanos{441'666'666});
+  EXPECT_EQ(LineTime(12, 19200, 2), Nanos{6'875'000});
+  EXPECT_EQ(LineTime(10, 0, 1), Nanos{0});
+  struct Case {
+    const char* what;
+    int64_t perCall;  // bytes a call takes; -1 fails
+    Millis callTime;  // how long a call lasts
+    size_t written;
+  };
+  const Case cases[] = {
+      // 5 ms + 5 ms a byte at 1200 baud: 32 bytes a call of 270 ms.
+      {"slow line, cut short", 32, Millis{270}, 53},
+      {"all at once", 53, Millis{1}, 53},
+      {"stalled driver", 0, Millis{10}, 0},
+      {"one byte then stalled", 1, Millis{600}, 1},
+      {"failed write", -1, Millis{1}, 0},
+  };
+  for (const Case& k : cases) {
+    const std::vector<uint8_t> bytes(53, 0x63);
+    Nanos now{0};
+    int calls = 0;
+    auto writeSome = [&](std::span<const uint8_t> rest) -> int64_t {
+      ++calls;
+      now += k.callTime;
+      if (k.perCall < 0) return -1;
+      if (k.perCall == 1 && calls > 1) return 0;
+      return std::min<int64_t>(k.perCall, static_cast<int64_t>(rest.size()));
+    };
+    const Nanos limit = LineTime(bytes.size(), 1200, 1) + kWriteMargin;
+    EXPECT_EQ(WriteFully(bytes, limit, writeSome, [&] { return now; }), k.written) << k.what;
+    // Never longer than the limit and one call past it.
+    EXPECT_LE(now, limit + k.callTime) << k.what;
   }
 }
 

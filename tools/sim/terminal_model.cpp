@@ -1,18 +1,24 @@
 #include "terminal_model.h"
 
 #include <algorithm>
-#include <array>
+#include <sstream>
+
+#include "link/command_frame.h"
+#include "link/serial_link.h"
 
 namespace wpl::sim {
 namespace {
 
-constexpr std::array<uint8_t, 10> kSignature = {'K', 'O', 'R', 'V', 'A', 'N', 'E', 'M', 'Z', 'T'};
-constexpr size_t kFrameSize = 14;
-constexpr uint8_t kAck = 0x06;
-constexpr uint8_t kNak = 0x15;
+using link::kAck;
+using link::kFrameSize;
+using link::kNak;
+using link::kSignature;
 constexpr uint8_t kNetworkAddress = 0xFA;
-constexpr uint8_t kDownload = 0x01;
-constexpr uint8_t kClearRecords = 0x0D;
+
+// The speed setting opens with 20 'c' and 20 'j'; 13 request bytes follow.
+constexpr size_t kPreambleHalf = 20;
+constexpr size_t kPreamble = 2 * kPreambleHalf;
+constexpr size_t kSpeedRequest = 13;
 
 // A byte sent at another speed reaches the host as something else.
 constexpr uint8_t Garble(uint8_t b) { return static_cast<uint8_t>(0x80 | (b >> 1) | (b << 7)); }
@@ -20,7 +26,11 @@ constexpr uint8_t Garble(uint8_t b) { return static_cast<uint8_t>(0x80 | (b >> 1
 }  // namespace
 
 TerminalModel::TerminalModel(TerminalConfig config)
-    : config_(config), download_(*this, config_.downloadFaults, config_.payloadPerPacket) {}
+    : config_(std::move(config)),
+      download_(*this, config_.downloadFaults, config_.payloadPerPacket) {
+  for (auto [first, last] : config_.users)
+    for (uint32_t p = first; p <= last; ++p) users_.enrolled[p] = users_.enabled[p] = true;
+}
 
 bool TerminalModel::Accepts(LineState line) const {
   if (config_.network || line.baud == 0) return true;
@@ -28,28 +38,38 @@ bool TerminalModel::Accepts(LineState line) const {
 }
 
 void TerminalModel::Receive(std::span<const uint8_t> bytes, LineState line, Nanos now) {
+  // A new speed is taken up once the answer at the old one has gone.
+  if (nextBaud_) config_.baud = *std::exchange(nextBaud_, std::nullopt);
   if (!Accepts(line)) {
     // Garbage on the line: whatever frame was being assembled is broken.
     window_.clear();
+    preamble_ = 0;
     return;
   }
   for (uint8_t b : bytes) OnByte(b, now);
 }
 
 void TerminalModel::OnByte(uint8_t b, Nanos now) {
-  if (auto block = blockReader_.OnByte(b)) {
-    // A block the terminal can check is accepted; a damaged one refused.
-    const uint8_t reply = block->checksumOk ? kAck : kNak;
-    blocks_.push_back(std::move(*block));
-    Queue(std::span(&reply, 1), now);
-  }
+  if (auto block = blockReader_.OnByte(b)) OnBlock(std::move(*block), now);
   if (download_.Active()) download_.OnHostByte(b, now);
+  if (conversation_ && conversation_->Active()) conversation_->OnHostByte(b, now);
+  // The speed setting: no frame, a preamble of its own.
+  if (preamble_ == kPreamble) {
+    request_.push_back(b);
+    if (request_.size() == kSpeedRequest) OnSpeedRequest(now);
+  } else if (b == 'c') {
+    preamble_ = preamble_ < kPreambleHalf    ? preamble_ + 1
+                : preamble_ == kPreambleHalf ? preamble_
+                                             : 1;
+  } else {
+    preamble_ = b == 'j' && preamble_ >= kPreambleHalf ? preamble_ + 1 : 0;
+  }
   window_.push_back(b);
   if (window_.size() > kFrameSize) window_.erase(window_.begin());
   if (window_.size() < kFrameSize) return;
   if (!std::equal(kSignature.begin(), kSignature.end(), window_.begin())) return;
   const uint8_t address = window_[10], command = window_[12];
-  if (window_[11] != 0xFF - address || window_[13] != 0xFF - command) return;
+  if (window_[11] != link::Complement(address) || window_[13] != link::Complement(command)) return;
   window_.clear();
   // On the network a terminal answers 0xFA, and its own address byte for the
   // hosts that put one in the frame.
@@ -57,39 +77,84 @@ void TerminalModel::OnByte(uint8_t b, Nanos now) {
     OnFrame(command, now);
 }
 
+const CommandFaults* TerminalModel::FaultsOf(uint8_t command) const {
+  const auto it = config_.commandFaults.find(command);
+  return it == config_.commandFaults.end() ? nullptr : &it->second;
+}
+
+Answer TerminalModel::FrameAnswer(uint8_t command) const {
+  if (const CommandFaults* f = FaultsOf(command); f && f->frame) return *f->frame;
+  return {config_.ackFault, config_.ackDelay};
+}
+
+void TerminalModel::QueueAnswer(const Answer& answer, Nanos now) {
+  uint8_t reply = kAck;
+  Nanos delay{0};
+  switch (answer.fault) {
+    case AckFault::kNone: break;
+    case AckFault::kSilent: return;
+    case AckFault::kNak: reply = kNak; break;
+    case AckFault::kLate: delay = answer.delay; break;
+    case AckFault::kWrongSpeed: reply = Garble(kAck); break;
+  }
+  Queue(std::span(&reply, 1), now, delay);
+}
+
 void TerminalModel::OnFrame(uint8_t command, Nanos now) {
   commands_.push_back(command);
   blockReader_.Disarm();
+  blockRule_ = nullptr;
   // A new command ends a transfer that was going on, and what it had queued.
   if (download_.Active()) {
     download_.Stop();
     DropOutput();
   }
-  const bool answered = config_.ackFault == AckFault::kNone || config_.ackFault == AckFault::kLate;
-  Answer(now);
-  if (!answered) return;
-  // The command's data may follow in a parameter block; the download's 0x15
-  // asks for the records instead.
-  if (command != kDownload) blockReader_.Arm();
-  if (command == kClearRecords) {
-    records_.clear();
-    ++clears_;
-  } else if (command == kDownload) {
-    download_.Start(records_);
+  conversation_.reset();
+  const Answer answer = FrameAnswer(command);
+  QueueAnswer(answer, now);
+  if (answer.fault != AckFault::kNone && answer.fault != AckFault::kLate) return;
+  // A terminal that answers late has still acted on the frame it heard.
+  const CommandRule* rule = FindCommand(command);
+  if (rule && rule->onFrame) rule->onFrame(*this, now);
+  if (rule && rule->secondAck) {
+    const CommandFaults* f = FaultsOf(command);
+    QueueAnswer(f ? f->second : Answer{}, now);
+  }
+  // A command the terminal does not know takes any block with its ACK.
+  if (!rule || rule->onBlock) {
+    blockRule_ = rule;
+    blockReader_.Arm();
   }
 }
 
-void TerminalModel::Answer(Nanos now) {
-  uint8_t reply = kAck;
-  Nanos delay{0};
-  switch (config_.ackFault) {
-    case AckFault::kNone: break;
-    case AckFault::kSilent: return;
-    case AckFault::kNak: reply = kNak; break;
-    case AckFault::kLate: delay = config_.ackDelay; break;
-    case AckFault::kWrongSpeed: reply = Garble(kAck); break;
+void TerminalModel::OnBlock(ReceivedBlock block, Nanos now) {
+  blocks_.push_back(block);
+  if (!block.checksumOk) {
+    QueueAnswer({AckFault::kNak}, now);
+    return;
   }
-  Queue(std::span(&reply, 1), now, delay);
+  const CommandFaults* f = commands_.empty() ? nullptr : FaultsOf(commands_.back());
+  const Answer answer = f ? f->block : Answer{};
+  // A block the terminal refuses or never answers changes nothing.
+  if (answer.fault != AckFault::kNone && answer.fault != AckFault::kLate) {
+    QueueAnswer(answer, now);
+    return;
+  }
+  const BlockVerdict verdict =
+      blockRule_ ? blockRule_->onBlock(*this, block.payload, now) : BlockVerdict::kAccept;
+  if (verdict == BlockVerdict::kAccept) QueueAnswer(answer, now);
+  if (verdict == BlockVerdict::kRefuse) QueueAnswer({AckFault::kNak}, now);
+}
+
+void TerminalModel::OnSpeedRequest(Nanos now) {
+  settings_.speedRequest = std::exchange(request_, {});
+  preamble_ = 0;
+  const Answer answer{config_.ackFault, config_.ackDelay};
+  QueueAnswer(answer, now);
+  if (answer.fault != AckFault::kNone && answer.fault != AckFault::kLate) return;
+  // The last request byte names the new speed by the host's speed code.
+  const uint8_t code = settings_.speedRequest.back();
+  if (code >= 1 && code <= 7) nextBaud_ = link::SpeedForCode(code);
 }
 
 Nanos TerminalModel::ByteTime() const {
@@ -118,6 +183,61 @@ size_t TerminalModel::Transmit(std::span<uint8_t> out, Nanos now) {
 std::optional<Nanos> TerminalModel::NextDue() const {
   if (out_.empty()) return std::nullopt;
   return out_.front().due;
+}
+
+namespace {
+
+template <typename Bytes>
+void JsonBytes(std::ostream& o, const Bytes& bytes) {
+  o << '[';
+  bool first = true;
+  for (uint8_t b : bytes) {
+    o << (first ? "" : ",") << unsigned{b};
+    first = false;
+  }
+  o << ']';
+}
+
+// The persons of `set` among the enrolled, as "1-50,52,60-99".
+std::string Ranges(const UserTable& users, bool enabled) {
+  std::string out;
+  for (uint32_t p = 0; p < 65536;) {
+    if (!users.enrolled[p] || users.enabled[p] != enabled) {
+      ++p;
+      continue;
+    }
+    uint32_t q = p;
+    while (q + 1 < 65536 && users.enrolled[q + 1] && users.enabled[q + 1] == enabled) ++q;
+    if (!out.empty()) out += ',';
+    out += std::to_string(p);
+    if (q > p) out += '-' + std::to_string(q);
+    p = q + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string TerminalModel::StateJson() const {
+  std::ostringstream o;
+  const TerminalSettings& s = settings_;
+  o << "{\"address\":" << unsigned{config_.address}
+    << ",\"network\":" << (config_.network ? "true" : "false") << ",\"lineSpeed\":" << config_.baud
+    << ",\"clock\":";
+  JsonBytes(o, s.clock);
+  o << ",\"machineId\":" << unsigned{s.machineId} << ",\"password\":" << s.password
+    << ",\"command3\":";
+  JsonBytes(o, s.command3);
+  o << ",\"openMode\":" << unsigned{s.openMode} << ",\"openTime\":" << unsigned{s.openTime}
+    << ",\"openClose\":" << unsigned{s.openClose} << ",\"bell\":";
+  JsonBytes(o, s.bell);
+  o << ",\"speedRequest\":";
+  JsonBytes(o, s.speedRequest);
+  o << ",\"restores\":" << s.restores << ",\"restoreAlls\":" << s.restoreAlls
+    << ",\"usersEnabled\":\"" << Ranges(users_, true) << "\",\"usersDisabled\":\""
+    << Ranges(users_, false) << "\",\"records\":" << records_.size() / 6
+    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size() << '}';
+  return o.str();
 }
 
 }  // namespace wpl::sim

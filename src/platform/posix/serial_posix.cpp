@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 
+#include "platform/full_write.h"
+#include "platform/posix/deadline.h"
 #include "platform/posix/posix_platform.h"
 
 namespace wpl {
@@ -14,7 +17,7 @@ namespace {
 
 // The read timeout of the line: a read with nothing to deliver returns after
 // this long, like a port whose interval and total timeouts are all 5 ms.
-constexpr int kReadTimeoutMs = 5;
+constexpr Millis kReadTimeout{5};
 
 speed_t SpeedCode(uint32_t baud) {
   switch (baud) {
@@ -30,26 +33,19 @@ speed_t SpeedCode(uint32_t baud) {
   }
 }
 
-int MonotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int>(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
+uint32_t BaudOf(speed_t code) {
+  for (uint32_t baud : {1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u})
+    if (SpeedCode(baud) == code) return baud;
+  return 0;
 }
 
-// Waits for `events` on fd for at most timeoutMs, restarting after signals
-// with the time that is left.
-bool PollFor(int fd, short events, int timeoutMs) {
-  const int deadline = MonotonicMs() + timeoutMs;
-  for (;;) {
-    pollfd p{fd, events, 0};
-    int left = deadline - MonotonicMs();
-    if (left < 0) left = 0;
-    int r = ::poll(&p, 1, left);
-    if (r > 0) return (p.revents & events) != 0;
-    if (r == 0) return false;
-    if (errno != EINTR) return false;
-  }
+Nanos MonotonicNow() {
+  return std::chrono::duration_cast<Nanos>(posix::SteadyClock::now().time_since_epoch());
 }
+
+// What a read's errno says about the device: these mean it is gone (a USB
+// adapter pulled out, the far end of a pty closed), not that it is idle.
+bool DeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
 
 class PosixSerialPort : public SerialPort {
  public:
@@ -60,8 +56,8 @@ class PosixSerialPort : public SerialPort {
     termios tio{};
     if (tcgetattr(fd_, &tio) != 0) return false;
     // Raw bytes both ways; hardware flow control is left as the port had it.
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                     IXANY | INPCK);
+    tio.c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     tio.c_oflag &= ~OPOST;
     tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
@@ -80,41 +76,59 @@ class PosixSerialPort : public SerialPort {
         cfsetospeed(&tio, s);
       }
     }
-    return tcsetattr(fd_, TCSANOW, &tio) == 0 && ok;
+    ok = tcsetattr(fd_, TCSANOW, &tio) == 0 && ok;
+    baud_ = BaudOf(cfgetospeed(&tio));
+    stopBits_ = config.stopBits;
+    return ok;
   }
 
   size_t Write(std::span<const uint8_t> bytes) override {
-    size_t done = 0;
-    // Like a write total timeout of 5 ms + 5 ms per byte.
-    const int budget = kReadTimeoutMs + kReadTimeoutMs * static_cast<int>(bytes.size());
-    const int deadline = MonotonicMs() + budget;
-    while (done < bytes.size()) {
-      ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-      if (n > 0) {
-        done += static_cast<size_t>(n);
-        continue;
+    // The driver takes what fits its queue; the rest goes as the line drains.
+    auto writeSome = [this](std::span<const uint8_t> rest) -> int64_t {
+      for (;;) {
+        const ssize_t n = ::write(fd_, rest.data(), rest.size());
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN) return -1;
+        // Full: wait a moment for room rather than spin.
+        return posix::PollUntil(fd_, POLLOUT, posix::Deadline(kReadTimeout)) < 0 ? -1 : 0;
       }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN) break;
-      int left = deadline - MonotonicMs();
-      if (left <= 0 || !PollFor(fd_, POLLOUT, left)) break;
-    }
-    return done;
+    };
+    return WriteFully(bytes, LineTime(bytes.size(), baud_, stopBits_) + kWriteMargin, writeSome,
+                      MonotonicNow);
   }
 
   size_t Read(std::span<uint8_t> out) override {
     if (out.empty()) return 0;
-    if (!PollFor(fd_, POLLIN, kReadTimeoutMs)) return 0;
-    for (;;) {
-      ssize_t n = ::read(fd_, out.data(), out.size());
-      if (n > 0) return static_cast<size_t>(n);
-      if (n < 0 && errno == EINTR) continue;
-      return 0;
+    const posix::Deadline deadline(kReadTimeout);
+    if (!lost_) {
+      const int revents = posix::PollUntil(fd_, POLLIN, deadline);
+      if (revents > 0 && (revents & POLLIN)) {
+        for (;;) {
+          const ssize_t n = ::read(fd_, out.data(), out.size());
+          if (n > 0) return static_cast<size_t>(n);
+          if (n < 0 && errno == EINTR) continue;
+          if (n < 0 && DeviceGone(errno)) lost_ = true;
+          break;
+        }
+      }
+      // A hang-up or an error and nothing to read: poll will say so at once
+      // from now on (a pty whose far end closed reads as end of file).
+      if (revents > 0 && (revents & (POLLHUP | POLLERR | POLLNVAL))) lost_ = true;
     }
+    // A read that brought nothing lasts its timeout even on a lost port, so
+    // a caller that does not ask Lost() waits rather than spins.
+    if (lost_) std::this_thread::sleep_for(std::chrono::milliseconds(deadline.PollMillis()));
+    return 0;
   }
+
+  bool Lost() const override { return lost_; }
 
  private:
   int fd_;
+  uint32_t baud_ = 0;
+  int stopBits_ = 1;
+  bool lost_ = false;
 };
 
 }  // namespace

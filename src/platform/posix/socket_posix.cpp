@@ -10,31 +10,14 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/posix/deadline.h"
 #include "platform/socket.h"
 
 namespace wpl {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
-// Milliseconds from now to `deadline`, rounded up so that a wait never ends
-// short of it; 0 once it has passed.
-int MillisUntil(SteadyClock::time_point deadline) {
-  const auto left = std::chrono::ceil<Millis>(deadline - SteadyClock::now()).count();
-  return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
-}
-
-// poll() on one descriptor until `events` or the deadline; EINTR restarts it
-// with the time that is left. Returns 1 ready, 0 timed out, -1 error.
-int PollUntil(int fd, short events, SteadyClock::time_point deadline) {
-  for (;;) {
-    pollfd p{fd, events, 0};
-    const int r = ::poll(&p, 1, MillisUntil(deadline));
-    if (r > 0) return 1;
-    if (r == 0) return 0;
-    if (errno != EINTR) return -1;
-  }
-}
+using posix::Deadline;
+using posix::PollUntil;
 
 class PosixSocket : public Socket {
  public:
@@ -42,7 +25,7 @@ class PosixSocket : public Socket {
   ~PosixSocket() override { ::close(fd_); }
 
   bool Connect(Ipv4Address address, uint16_t port, Millis limit) override {
-    const auto deadline = SteadyClock::now() + limit;
+    const Deadline deadline(limit);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
@@ -70,7 +53,7 @@ class PosixSocket : public Socket {
 
   ReceiveResult Receive(std::span<uint8_t> out, Millis limit) override {
     if (out.empty()) return {ReceiveStatus::kBytes, 0};
-    const auto deadline = SteadyClock::now() + limit;
+    const Deadline deadline(limit);
     for (;;) {
       const int ready = PollUntil(fd_, POLLIN, deadline);
       if (ready == 0) return {ReceiveStatus::kTimedOut, 0};
@@ -85,8 +68,8 @@ class PosixSocket : public Socket {
 
  private:
   // Waits for a connect in progress until the deadline and reads its outcome.
-  bool Established(SteadyClock::time_point deadline) {
-    if (PollUntil(fd_, POLLOUT, deadline) != 1) return false;
+  bool Established(const Deadline& deadline) {
+    if (PollUntil(fd_, POLLOUT, deadline) <= 0) return false;
     int error = 0;
     socklen_t len = sizeof error;
     return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/full_write.h"
 #include "platform/win32/win32_platform.h"
 
 namespace wpl {
@@ -35,6 +36,8 @@ class Win32SerialPort : public SerialPort {
     dcb.Parity = NOPARITY;
     dcb.StopBits = config.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
     ok = SetCommState(h_, &dcb) != 0 && ok;
+    baud_ = dcb.BaudRate;
+    stopBits_ = config.stopBits;
     ok = SetupComm(h_, kQueueBytes, kQueueBytes) != 0 && ok;
     COMMTIMEOUTS timeouts{kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs};
     ok = SetCommTimeouts(h_, &timeouts) != 0 && ok;
@@ -42,9 +45,17 @@ class Win32SerialPort : public SerialPort {
   }
 
   size_t Write(std::span<const uint8_t> bytes) override {
-    DWORD written = 0;
-    if (!WriteFile(h_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return 0;
-    return written;
+    // Each WriteFile ends after its 5 ms + 5 ms a byte with what the driver
+    // took; the rest is written again while the line drains.
+    auto writeSome = [this](std::span<const uint8_t> rest) -> int64_t {
+      DWORD written = 0;
+      if (!WriteFile(h_, rest.data(), static_cast<DWORD>(rest.size()), &written, nullptr))
+        return -1;
+      return written;
+    };
+    auto now = [] { return SystemClock().Now(); };
+    return WriteFully(bytes, LineTime(bytes.size(), baud_, stopBits_) + kWriteMargin, writeSome,
+                      now);
   }
 
   size_t Read(std::span<uint8_t> out) override {
@@ -64,6 +75,8 @@ class Win32SerialPort : public SerialPort {
 
  private:
   HANDLE h_;
+  uint32_t baud_ = 0;
+  int stopBits_ = 1;
 };
 
 }  // namespace

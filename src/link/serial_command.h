@@ -1,0 +1,38 @@
+// A serial export's whole conversation from its row: the attempt and
+// port-scan loop, the block in its shape and pauses, the final wait, the
+// closing pause and the hold.
+#pragma once
+#include <cstdint>
+#include <span>
+
+#include "link/block_plan.h"
+#include "link/serial_exports.h"
+#include "platform/env.h"
+
+namespace wpl::link {
+
+enum class SerialOutcome {
+  kUnanswered,  // no attempt was acknowledged (or no port could be opened)
+  kRefused,     // the frame was acknowledged, the final wait was not
+  kDone,
+};
+
+struct SerialResult {
+  SerialOutcome outcome = SerialOutcome::kUnanswered;
+  int port = 0;  // where the terminal acknowledged the frame; 0 when it never did
+};
+
+// Runs a row whose final wait is not an exchange of its own. The payload is
+// the block's data (ignored by rows without a block).
+SerialResult RunSerialCommand(Env& env, const SerialExport& row, int32_t address, int32_t port,
+                              std::span<const uint8_t> payload = {});
+
+// Writes a planned block: its pauses on the clock, a write for each piece.
+void WriteBlock(Env& env, SerialPort& port, const BlockPlan& plan);
+
+// The result of the exports that report 0 done, 1 failed.
+constexpr int32_t DoneOrFailed(const SerialResult& r) {
+  return r.outcome == SerialOutcome::kDone ? 0 : 1;
+}
+
+}  // namespace wpl::link

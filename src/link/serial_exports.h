@@ -1,0 +1,78 @@
+// The serial exports as data: for each, its command byte, how long the
+// terminal has to acknowledge the frame, the shape and pauses of the block
+// that follows, what is awaited after it, and the pauses before and after the
+// port is closed. A serial export is its row, the code that builds its
+// payload, and the mapping of the outcome to its result.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string_view>
+
+#include "link/block_plan.h"
+#include "platform/clock.h"
+
+namespace wpl::link {
+
+// What is awaited once the block (if any) is written.
+enum class SerialFinal : uint8_t {
+  kNothing,    // the frame's ACK is the whole answer
+  kBlockAck,   // an ACK to the block within the final limit
+  kSecondAck,  // (no block) a second ACK within the final limit
+  kOwn,        // the export runs an exchange of its own on the open port
+};
+
+struct SerialExport {
+  std::string_view name;
+  uint8_t command;
+  Millis ackLimit;  // for the frame's ACK, each attempt
+  BlockShape block = BlockShape::kNone;
+  BlockPacing pacing{};
+  SerialFinal final = SerialFinal::kNothing;
+  Millis finalLimit{0};
+  Millis closingPause{0};  // before the port is closed
+  // Spent after the port is closed, whatever the outcome: the terminal is
+  // busy with the command for this long after its answer.
+  Millis hold{0};
+};
+
+namespace serial_detail {
+using enum BlockShape;
+using enum SerialFinal;
+constexpr Millis S(int seconds) { return Millis{seconds * 1000}; }
+constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, afterNak}; }
+}  // namespace serial_detail
+
+// One row per serial export that sends a command frame. (The line-speed
+// setting sends none: it has a scan of its own.)
+inline constexpr auto kSerialExports = [] {
+  using namespace serial_detail;
+  return std::array<SerialExport, 16>{{
+      {"_TESTCOM", 0x00, S(1)},
+      {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
+      {"_SETTIME", 0x02, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_SETMACHINEID", 0x04, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_SETOPENCLOSE", 0x06, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_SETPASSWORD", 0x07, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_ENABLEALL", 0x08, S(30), kNone, {}, kNothing, {}, {}, S(3)},
+      {"_DISABLEALL", 0x09, S(40), kNone, {}, kNothing, {}, {}, S(4)},
+      {"_ENABLEPERSON", 0x0A, S(1), kBytes, Around(10, 10), kBlockAck, S(180)},
+      {"_DISABLEPERSON", 0x0B, S(10), kBytes, Around(10, 5), kBlockAck, S(60)},
+      {"_RESTORE", 0x0C, S(1)},
+      {"_DELETE", 0x0D, S(3)},
+      {"_RESTOREALL", 0x0F, S(1)},
+      {"_SETOPENMODE", 0x13, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_SETOPENTIME", 0x14, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_SETBELL", 0x18, S(1), kBytes, {}, kBlockAck, S(5), Millis{1}},
+  }};
+}();
+
+// The row of an export by name. Used in constant expressions, an unknown
+// name does not compile.
+constexpr const SerialExport& SerialRow(std::string_view name) {
+  for (const SerialExport& row : kSerialExports)
+    if (row.name == name) return row;
+  throw std::invalid_argument("no serial export of that name");
+}
+
+}  // namespace wpl::link

@@ -1,0 +1,79 @@
+// What the terminal does with each command it knows: the settings it keeps,
+// the user table, the store of records. A block of a length the command does
+// not carry is acknowledged and changes nothing.
+#include <algorithm>
+#include <array>
+
+#include "terminal_model.h"
+
+namespace wpl::sim {
+namespace {
+
+using Payload = std::span<const uint8_t>;
+constexpr BlockVerdict kAccept = BlockVerdict::kAccept;
+
+uint16_t HighLow(Payload p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// Stores a payload of exactly the size of `into`.
+template <size_t N>
+BlockVerdict Keep(Payload p, std::array<uint8_t, N>& into) {
+  if (p.size() == N) std::copy(p.begin(), p.end(), into.begin());
+  return kAccept;
+}
+
+BlockVerdict KeepByte(Payload p, uint8_t& into) {
+  if (p.size() == 1) into = p[0];
+  return kAccept;
+}
+
+// Enables or disables one person; a person the terminal does not hold gets
+// no answer.
+BlockVerdict SetPerson(TerminalModel& m, Payload p, bool enabled) {
+  if (p.size() != 2) return kAccept;
+  const uint16_t person = HighLow(p);
+  if (!m.users().Knows(person)) return BlockVerdict::kIgnore;
+  m.users().enabled[person] = enabled;
+  return kAccept;
+}
+
+const CommandRule kCommands[] = {
+    {0x00},  // the port test: the ACK is all
+    {0x01, [](TerminalModel& m, Nanos) { m.download().Start(m.records()); }},
+    {0x02, nullptr, [](TerminalModel& m, Payload p, Nanos) { return Keep(p, m.settings().clock); }},
+    {0x03, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) {
+       m.settings().command3.assign(p.begin(), p.end());
+       return kAccept;
+     }},
+    {0x04, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().machineId); }},
+    {0x06, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openClose); }},
+    {0x07, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) {
+       if (p.size() == 2) m.settings().password = HighLow(p);
+       return kAccept;
+     }},
+    {0x08, [](TerminalModel& m, Nanos) { m.users().enabled = m.users().enrolled; }},
+    {0x09, [](TerminalModel& m, Nanos) { m.users().enabled.reset(); }},
+    {0x0A, nullptr, [](TerminalModel& m, Payload p, Nanos) { return SetPerson(m, p, true); }},
+    {0x0B, nullptr, [](TerminalModel& m, Payload p, Nanos) { return SetPerson(m, p, false); }},
+    {0x0C, [](TerminalModel& m, Nanos) { ++m.settings().restores; }},
+    {0x0D, [](TerminalModel& m, Nanos) { m.ClearRecords(); }},
+    {0x0F, [](TerminalModel& m, Nanos) { ++m.settings().restoreAlls; }},
+    {0x13, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openMode); }},
+    {0x14, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openTime); }},
+    {0x18, nullptr, [](TerminalModel& m, Payload p, Nanos) { return Keep(p, m.settings().bell); }},
+};
+
+}  // namespace
+
+const CommandRule* FindCommand(uint8_t command) {
+  for (const CommandRule& rule : kCommands)
+    if (rule.command == command) return &rule;
+  return nullptr;
+}
+
+}  // namespace wpl::sim
