@@ -38,6 +38,11 @@ int32_t WPCLOG_CALL _LANDOWNLOAD(const char* ip);
 int32_t WPCLOG_CALL _LANMANYDOWNLOAD(const char* ip, int32_t terminal);
 int32_t WPCLOG_CALL _LANDOWNLOADADDR(const char* ip, int32_t address);
 
+/* Through a dial-up modem on the port (9600 baud): AT commands, the dial of
+ * number (1 to 32 characters, no control bytes), then the download into
+ * pclog.dat and pclog.txt. The terminal is not cleared. 0 complete, 1 failed. */
+int32_t WPCLOG_CALL _MODEMDOWNLOAD(int32_t address, int32_t port, const char* number);
+
 /* Conversions. Reads directory + name + ".dat" and rewrites directory + name
  * + ".txt", keeping a dated copy of the text in directory + "downbak"; the
  * directory ends with a path separator. 0 done, 1 failed. _CONVERFILE takes

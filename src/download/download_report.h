@@ -11,7 +11,7 @@ namespace wpl::download {
 struct DownloadReport {
   int32_t result = 1;         // 0 complete and verified, 1 otherwise
   int port = 0;               // serial: where the terminal answered (0: never)
-  bool connected = false;     // network: the connection stood
+  bool connected = false;     // network: the connection stood; modem: a dial connected
   uint32_t announced = 0;     // records the header announced
   uint64_t payloadBytes = 0;  // bytes appended to the record file
   int resendRequests = 0;     // packets asked for again (0xF9 serial, NAK network)

@@ -32,8 +32,14 @@ enum class Drain {
 class SerialReceiver {
  public:
   SerialReceiver(Env& env, SerialPort& port, uint32_t baud, File& out, ProgressView* progress,
-                 DownloadReport& report)
-      : env_(env), port_(port), baud_(baud), out_(out), progress_(progress), report_(report) {}
+                 DownloadReport& report, const ReceiverRules& rules)
+      : env_(env),
+        port_(port),
+        baud_(baud),
+        out_(out),
+        progress_(progress),
+        report_(report),
+        rules_(rules) {}
 
   // Steps 4 to 8: ready byte, header, data and end phases. True when the
   // transfer was complete and verified.
@@ -52,7 +58,7 @@ class SerialReceiver {
       size_t got = link::ReadBytes(env_, port_, buf_, kHeaderSize, kHeaderSilence);
       if (got > 0 && report_.headerStart == Nanos{0}) report_.headerStart = env_.clock->Now();
       if (got < kHeaderSize) return false;
-      if (auto count = ParseHeader(std::span(buf_.data(), got))) {
+      if (auto count = ParseHeader(std::span(buf_.data(), got), rules_.count)) {
         count_ = *count;
         report_.announced = count_;
         SendByte(port_, kAck);
@@ -82,17 +88,18 @@ class SerialReceiver {
       retries_ = 0;
       const uint8_t s = packet[1];
       if (s == seq_) {
-        const auto payload = Payload(packet);
-        if (!out_.Write(payload)) return false;
-        checksumTotal_ = static_cast<uint16_t>(checksumTotal_ + packet.back());
-        SendByte(port_, kAck);
-        ++seq_;
-        received_ += payload.size();
+        if (!Accept(packet)) return false;
         noProgress = 0;
       } else {
-        // A repeat of the packet just taken (never when S is 0) is
-        // acknowledged; any other number is answered 0x15. Neither is kept.
-        SendByte(port_, seq_ != 0 && s == seq_ - 1 ? kAck : kReady);
+        // A repeat of the packet just taken (never when S is 0) gets the
+        // link's answer to a repeat; any other number is answered 0x15.
+        // Neither is kept.
+        if (seq_ != 0 && s == seq_ - 1) {
+          if (rules_.repeatPause > Millis{0}) env_.clock->Sleep(rules_.repeatPause);
+          SendByte(port_, rules_.repeatAnswer);
+        } else {
+          SendByte(port_, kReady);
+        }
         ++report_.unexpected;
         if (++noProgress > kNoProgressLimit) {
           SendByte(port_, kCan);
@@ -105,12 +112,24 @@ class SerialReceiver {
     return true;
   }
 
+  // Takes the packet with the expected sequence number: its payload into the
+  // file, its checksum into the total, ACK, and the next number.
+  bool Accept(std::span<const uint8_t> packet) {
+    const auto payload = Payload(packet);
+    if (!out_.Write(payload)) return false;
+    checksumTotal_ = static_cast<uint16_t>(checksumTotal_ + packet.back());
+    SendByte(port_, kAck);
+    ++seq_;
+    received_ += payload.size();
+    return true;
+  }
+
   // Reads one data packet into the cleared buffer. The expected length starts
-  // at the largest packet and becomes the announced one as soon as the first
-  // five bytes hold consistently. Returns the bytes received.
+  // at the link's first read and becomes the announced one as soon as the
+  // first five bytes hold consistently. Returns the bytes received.
   size_t ReadDataPacket() {
     buf_.fill(0);
-    expected_ = kMaxDataPacket;
+    expected_ = rules_.firstRead;
     size_t got = 0;
     Stopwatch silence(*env_.clock);
     while (got < expected_) {
@@ -119,10 +138,10 @@ class SerialReceiver {
         got += n;
         silence.Restart();
         const auto head = std::span<const uint8_t>(buf_.data(), got);
-        // A length above 168 would not fit the buffer; such a packet keeps
-        // the largest length and fails its checks.
-        if (HeadIsConsistent(head) && buf_[3] <= kMaxPayload) {
-          expected_ = buf_[3] + kPacketOverhead;
+        // A length above 168 would not fit the buffer; such a packet is
+        // read to the largest length and fails its checks.
+        if (HeadIsConsistent(head)) {
+          expected_ = ExpectedLength(buf_[3]);
           if (got < expected_) AwaitLine(expected_ - got);
         }
         continue;
@@ -135,23 +154,40 @@ class SerialReceiver {
     return got;
   }
 
+  static size_t ExpectedLength(uint8_t length) {
+    return length <= kMaxPayload ? length + kPacketOverhead : kMaxDataPacket;
+  }
+
+  // A bad end packet is asked for again as often as the link allows (a
+  // direct line: not at all, CAN at once).
   bool ReceiveEnd() {
-    size_t got = link::ReadBytes(env_, port_, buf_, kEndPacketSize, kPacketSilence);
-    report_.endReceived = env_.clock->Now();
-    auto total = ParseEndPacket(std::span(buf_.data(), got), seq_);
-    if (!total) {
-      SendByte(port_, kCan);
-      return false;
+    retries_ = 0;
+    for (;;) {
+      buf_.fill(0);
+      size_t got = link::ReadBytes(env_, port_, buf_, kEndPacketSize, kPacketSilence);
+      report_.endReceived = env_.clock->Now();
+      auto total = ParseEndPacket(std::span(buf_.data(), got), seq_);
+      if (!total) {
+        if (!RequestResend(rules_.endResends, Drain::kHeader)) return false;
+        continue;
+      }
+      if (*total != checksumTotal_) {
+        SendByte(port_, kReady);
+        return false;
+      }
+      SendByte(port_, rules_.endAnswer);
+      if (rules_.listenAfterEnd) ListenAfterEnd();
+      return true;
     }
-    SendByte(port_, kReady);
-    if (*total != checksumTotal_) return false;
-    // A terminal that still has something to say gets time to finish.
+  }
+
+  // A terminal that still has something to say gets time to finish.
+  void ListenAfterEnd() {
     uint8_t extra = 0;
     if (link::ReadBytes(env_, port_, std::span(&extra, 1), 1, Millis{1000},
                         link::LimitKind::kTotal) == 1) {
       env_.clock->Sleep(Millis{16000});
     }
-    return true;
   }
 
   // Once the length is known, rather than wake for every byte of a packet,
@@ -205,6 +241,7 @@ class SerialReceiver {
   File& out_;
   ProgressView* progress_;
   DownloadReport& report_;
+  const ReceiverRules& rules_;
   std::array<uint8_t, kReceiveBufferSize> buf_{};
   std::array<uint8_t, kReceiveBufferSize> drainBuf_{};
   uint32_t count_ = 0;
@@ -219,8 +256,9 @@ class SerialReceiver {
 }  // namespace
 
 bool ReceiveSerialTransfer(Env& env, SerialPort& port, uint32_t baud, File& out,
-                           ProgressView* progress, DownloadReport& report) {
-  return SerialReceiver(env, port, baud, out, progress, report).Run();
+                           ProgressView* progress, DownloadReport& report,
+                           const ReceiverRules& rules) {
+  return SerialReceiver(env, port, baud, out, progress, report, rules).Run();
 }
 
 DownloadReport SerialDownload(Env& env, int32_t address, int32_t port) {

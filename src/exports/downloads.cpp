@@ -1,3 +1,4 @@
+#include "download/modem_download.h"
 #include "download/network_download.h"
 #include "download/serial_download.h"
 #include "exports/boundary.h"
@@ -29,4 +30,9 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANMANYDOWNLOAD(const char* ip, int32_t terminal
 WPL_EXPORT int32_t WPCLOG_CALL _LANDOWNLOADADDR(const char* ip, int32_t address) {
   return RunNetworkDownload(
       ip, {wpl::download::NetworkDownloadKind::kAddressed, 0, static_cast<uint8_t>(address)});
+}
+
+WPL_EXPORT int32_t WPCLOG_CALL _MODEMDOWNLOAD(int32_t address, int32_t port, const char* number) {
+  return Guarded(
+      1, [&] { return wpl::download::ModemDownload(ProcessEnv(), address, port, number).result; });
 }

@@ -47,9 +47,11 @@ constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, a
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 16>{{
+  return std::array<SerialExport, 17>{{
       {"_TESTCOM", 0x00, S(1)},
       {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
+      // The frame goes out once a modem has connected (its own dialogue).
+      {"_MODEMDOWNLOAD", 0x01, S(3), kNone, {}, kOwn},
       {"_SETTIME", 0x02, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETMACHINEID", 0x04, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETOPENCLOSE", 0x06, S(1), kBytes, {}, kBlockAck, S(1)},

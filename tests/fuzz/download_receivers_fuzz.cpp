@@ -1,5 +1,6 @@
-// Whatever a terminal sends, in whatever pieces, the serial and the network
-// receivers must end (their counters and silence limits bound them), never
+// Whatever a terminal sends, in whatever pieces, the serial receiver (with
+// the direct line's and the modem link's rules) and the network receiver
+// must end (their counters and silence limits bound them), never
 // read or write past their buffers, and keep no more payload than the header
 // announced plus one packet.
 #include <algorithm>
@@ -93,7 +94,7 @@ void CheckKept(const download::DownloadReport& report, const testing::MemoryFile
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  {
+  for (const auto* rules : {&download::kSerialRules, &download::kModemRules}) {
     Script script(data, size);
     FuzzClock clock;
     ScriptPort port(script, clock);
@@ -101,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     env.clock = &clock;
     testing::MemoryFile out;
     download::DownloadReport report;
-    download::ReceiveSerialTransfer(env, port, 57600, out, nullptr, report);
+    download::ReceiveSerialTransfer(env, port, 57600, out, nullptr, report, *rules);
     CheckKept(report, out);
   }
   {

@@ -38,8 +38,9 @@ class VirtualSerialPort : public SerialPort {
     auto& line = owner_.lines_[number_];
     line.open = false;
     owner_.closes_.push_back({owner_.clock_.Now(), number_});
-    // What the terminal sends while nobody holds the port is lost.
-    if (line.model) line.model->DropOutput();
+    // What the terminal sends while nobody holds the port is lost; a modem
+    // sees DTR drop.
+    if (line.model) line.model->HostClosed(owner_.clock_.Now());
   }
 
   bool Configure(const LineConfig& config) override {
@@ -74,7 +75,7 @@ class VirtualSerialPort : public SerialPort {
   }
 
  private:
-  sim::TerminalModel* model() { return owner_.lines_[number_].model; }
+  sim::LinePeer* model() { return owner_.lines_[number_].model; }
 
   size_t Deliver(std::span<uint8_t> out) {
     auto* m = model();

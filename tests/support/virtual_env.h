@@ -40,8 +40,9 @@ class VirtualSerialPorts : public SerialPorts {
  public:
   explicit VirtualSerialPorts(FakeClock& clock) : clock_(clock) {}
 
-  // Puts a terminal on port `number`. The model stays owned by the caller.
-  void Attach(int number, sim::TerminalModel* model) { lines_[number].model = model; }
+  // Puts a terminal (or a modem) on port `number`. The peer stays owned by
+  // the caller.
+  void Attach(int number, sim::LinePeer* peer) { lines_[number].model = peer; }
   // An absent port fails to open.
   void SetAbsent(int number, bool absent = true) { lines_[number].absent = absent; }
 
@@ -70,7 +71,7 @@ class VirtualSerialPorts : public SerialPorts {
  private:
   friend class VirtualSerialPort;
   struct Line {
-    sim::TerminalModel* model = nullptr;
+    sim::LinePeer* model = nullptr;
     bool absent = false;
     bool open = false;
   };

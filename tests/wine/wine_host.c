@@ -365,6 +365,27 @@ static void SetBaudRate(void) {
   CHECK(NowMs() - start < 1000);
 }
 
+/* --- The modem download ------------------------------------------------- */
+
+/* Through the simulated modem on com3 (it echoes until "AT E0" and answers
+ * the dial with the 17 bytes of CONNECT 14400), packets with random faults:
+ * the records, their text and two backups; the terminal is not cleared, so a
+ * second call brings them all again, which also shows that closing the port
+ * hung the modem up. A number that cannot be dialled fails at once, and
+ * leaves the files alone. */
+static void ModemDownload(void) {
+  unsigned long long start;
+  CHECK_EQ(EXPORT(_MODEMDOWNLOAD)(1, 3, "5551234"), 0);
+  CheckDownloaded(200);
+  CHECK_EQ(CheckBackups(), 2);
+  CHECK_EQ(EXPORT(_MODEMDOWNLOAD)(1, 3, "5551234"), 0);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_MODEMDOWNLOAD)(1, 3, NULL), 1);
+  CHECK_EQ(EXPORT(_MODEMDOWNLOAD)(1, 3, "555\r1234"), 1);
+  CHECK(NowMs() - start < 100);
+  CheckDownloaded(200);
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -393,6 +414,9 @@ static const struct WineCase kCases[] = {
      "tcp 127.0.24.2 --records 40 " STORE_SAVED "; tcp 127.0.24.3 --records 40", LanManyDownload},
     {"settings", "com2 --command-fault 0x13:block:nak; tcp 127.0.25.1", SettingsSerialAndNetwork},
     {"set-baud-rate", "com2 --baud 19200", SetBaudRate},
+    {"modem-download",
+     "com3 --modem --modem-echo --dial 5551234 --records 200 --random-faults 0.05 " STORE_SAVED,
+     ModemDownload},
 };
 
 int main(int argc, char** argv) {

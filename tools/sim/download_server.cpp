@@ -32,6 +32,7 @@ void DownloadServer::Start(std::span<const uint8_t> records) {
   bogus_ = false;
   // Sendings of the header (0) and of each data packet.
   sendings_.assign(packets_ + 1, 0);
+  endSendings_ = 0;
   state_ = State::kAwaitReady;
 }
 
@@ -64,6 +65,10 @@ void DownloadServer::SendHeader(Nanos now) {
   auto h = BuildHeader(static_cast<uint32_t>(serving_.size() / kRecordSize));
   const PacketFault fault = NextFault(0);
   if (fault == PacketFault::kBadHeader) h[2] ^= 0x01;
+  if (fault == PacketFault::kHeaderType3) {
+    h[3] = 3;
+    h[4] = link::Complement(3);
+  }
   model_.Queue(std::span(h).first(fault == PacketFault::kSilence ? h.size() / 2 : h.size()), now);
   state_ = State::kHeaderSent;
 }
@@ -96,15 +101,16 @@ void DownloadServer::SendPacket(Nanos now) {
 }
 
 void DownloadServer::SendEnd(Nanos now) {
+  const EndFault fault = endSendings_++ < faults_.endTimes ? faults_.end : EndFault::kNone;
   uint16_t total = total_;
-  if (faults_.end == EndFault::kWrongTotal) total = static_cast<uint16_t>(total + 256);
+  if (fault == EndFault::kWrongTotal) total = static_cast<uint16_t>(total + 256);
   auto e = BuildEndPacket(SeqOf(packets_ + 1), total);
-  if (faults_.end == EndFault::kBadPacket) {
+  if (fault == EndFault::kBadPacket) {
     e[9] ^= 0xFF;
     e[17] = link::Checksum8(std::span(e).subspan(5, 12));
   }
   model_.Queue(e, now);
-  if (faults_.end == EndFault::kTrailingByte) {
+  if (fault == EndFault::kTrailingByte) {
     const uint8_t extra = 0x00;
     model_.Queue(std::span(&extra, 1), now);
   }
@@ -153,7 +159,8 @@ void DownloadServer::OnHostByte(uint8_t b, Nanos now) {
       }
       break;
     case State::kEndSent:
-      if (b == kReady) {
+      // A direct line answers a good end packet 0x15, a modem link ACK.
+      if (b == kReady || b == kAck) {
         state_ = State::kIdle;
         ++completed_;
       } else if (b == kResend) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <random>
 #include <span>
@@ -24,6 +25,7 @@ enum class PacketFault {
   kSkipSequence,    // this packet under the next sequence number
   kOversize,        // a length byte above 168
   kBadHeader,       // (header only) a complement off
+  kHeaderType3,     // (header only) type byte 3, which only a direct line accepts
 };
 
 enum class EndFault {
@@ -42,6 +44,8 @@ struct DownloadFaults {
   // By data packet number (1 = first); number 0 is the header.
   std::map<uint32_t, FaultPlan> packets;
   EndFault end = EndFault::kNone;
+  // The first `endTimes` sendings of the end packet carry `end`.
+  int endTimes = std::numeric_limits<int>::max();
   // Recoverable faults (bad checksum, short, repeat, skipped sequence) on the
   // first sending of a packet, at random with this probability.
   double randomRate = 0;
@@ -84,6 +88,7 @@ class DownloadServer {
   bool bogus_ = false;         // the last sending was not packet current_ itself
   uint16_t total_ = 0;         // sum of the checksums of packets taken
   std::vector<int> sendings_;  // by packet number
+  int endSendings_ = 0;
   State state_ = State::kIdle;
   int completed_ = 0, packetsSent_ = 0, resends_ = 0;
 };

@@ -12,6 +12,8 @@
 #include <optional>
 #include <thread>
 
+#include "modem.h"
+#include "modem_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
 #include "settings_options.h"
@@ -122,6 +124,8 @@ int main(int argc, char** argv) {
   AddRecordOptions(app, records);
   SettingsOptions settingsOptions;
   AddSettingsOptions(app, settingsOptions);
+  ModemOptions modemOptions;
+  AddModemOptions(app, modemOptions);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
@@ -175,7 +179,25 @@ int main(int argc, char** argv) {
     }
     std::optional<TerminalModel> model;
     std::optional<PtyFrontend> pty;
-    if (!link.empty()) {
+    // Behind a modem: one terminal per number that connects.
+    std::deque<TerminalModel> dialled;
+    std::optional<ModemModel> modem;
+    if (!link.empty() && modemOptions.enabled) {
+      modem.emplace(MakeModem(modemOptions, [&] {
+        LoadRecords(records, dialled.emplace_back(config));
+        return &dialled.back();
+      }));
+      if (log) {
+        modem->SetLog([log](Nanos now, const std::string& text) {
+          std::fprintf(log, "%.6f modem: %s\n", std::chrono::duration<double>(now).count(),
+                       text.c_str());
+          std::fflush(log);
+        });
+      }
+      pty.emplace(*modem, link, log, true);
+      std::printf("pclog-sim: modem at %u baud on %s -> %s\n", modemOptions.baud, link.c_str(),
+                  pty->devicePath().c_str());
+    } else if (!link.empty()) {
       model.emplace(config);
       LoadRecords(records, *model);
       pty.emplace(*model, link, log);

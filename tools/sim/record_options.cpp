@@ -12,7 +12,8 @@ const std::map<std::string, PacketFault> kPacketFaults = {
     {"bad-checksum", PacketFault::kBadChecksum}, {"short", PacketFault::kShort},
     {"surplus", PacketFault::kSurplus},          {"silence", PacketFault::kSilence},
     {"repeat", PacketFault::kRepeatPrevious},    {"skip-sequence", PacketFault::kSkipSequence},
-    {"oversize", PacketFault::kOversize},        {"bad-header", PacketFault::kBadHeader}};
+    {"oversize", PacketFault::kOversize},        {"bad-header", PacketFault::kBadHeader},
+    {"header-type3", PacketFault::kHeaderType3}};
 
 const std::map<std::string, EndFault> kEndFaults = {{"none", EndFault::kNone},
                                                     {"bad-packet", EndFault::kBadPacket},
@@ -45,10 +46,12 @@ void AddRecordOptions(CLI::App& app, RecordOptions& o) {
   app.add_option("--packet-fault", o.packetFaults,
                  "N:KIND[:TIMES], data packet N (0 = header) sent with a fault its first TIMES "
                  "sendings; KIND: bad-checksum, short, surplus, silence, repeat, skip-sequence, "
-                 "oversize, bad-header");
+                 "oversize, bad-header, header-type3");
   app.add_option("--end-fault", o.endFault,
                  "The end packet: none, bad-packet, wrong-total, trailing-byte")
       ->check(CLI::IsMember({"none", "bad-packet", "wrong-total", "trailing-byte"}));
+  app.add_option("--end-fault-times", o.endFaultTimes,
+                 "Only the first N sendings of the end packet carry the fault");
   app.add_option("--random-faults", o.randomRate,
                  "Probability of a recoverable fault on each packet's first sending");
   app.add_option("--fault-seed", o.faultSeed, "Seed of the random faults");
@@ -60,6 +63,7 @@ void ApplyRecordOptions(const RecordOptions& o, TerminalConfig& config) {
   DownloadFaults& f = config.downloadFaults;
   for (const auto& text : o.packetFaults) f.packets.insert(ParsePacketFault(text));
   f.end = kEndFaults.at(o.endFault);
+  if (o.endFaultTimes > 0) f.endTimes = o.endFaultTimes;
   f.randomRate = o.randomRate;
   f.seed = o.faultSeed;
   config.payloadPerPacket = o.payloadPerPacket;

@@ -16,6 +16,7 @@ struct RecordOptions {
   std::string saveFile;
   std::vector<std::string> packetFaults;
   std::string endFault = "none";
+  int endFaultTimes = 0;  // 0: every sending
   double randomRate = 0;
   uint32_t faultSeed = 1;
   size_t payloadPerPacket = 168;

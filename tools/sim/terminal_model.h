@@ -20,18 +20,9 @@
 
 #include "block_reader.h"
 #include "download_server.h"
+#include "line_peer.h"
 
 namespace wpl::sim {
-
-using Nanos = std::chrono::nanoseconds;
-using Millis = std::chrono::milliseconds;
-
-// The host's side of the line when bytes cross it. baud 0 stands for a
-// network connection, where speeds do not apply.
-struct LineState {
-  uint32_t baud = 0;
-  int stopBits = 1;
-};
 
 // How the terminal answers at a point of a command (the frame, the block,
 // the second ACK).
@@ -132,22 +123,23 @@ struct CommandRule {
 // (it acknowledges their frames and does nothing).
 const CommandRule* FindCommand(uint8_t command);
 
-class TerminalModel {
+class TerminalModel : public LinePeer {
  public:
   explicit TerminalModel(TerminalConfig config);
 
   // Bytes from the host, sent with `line` at time `now`. Bytes sent at a
   // speed or framing other than the terminal's arrive garbled and are lost.
-  void Receive(std::span<const uint8_t> bytes, LineState line, Nanos now);
+  void Receive(std::span<const uint8_t> bytes, LineState line, Nanos now) override;
   // Moves into `out` the bytes due for sending by `now`; returns the count.
-  size_t Transmit(std::span<uint8_t> out, Nanos now);
+  size_t Transmit(std::span<uint8_t> out, Nanos now) override;
   // When the next byte is due, if any is queued.
-  std::optional<Nanos> NextDue() const;
+  std::optional<Nanos> NextDue() const override;
   // Drops everything queued (the host hung up or closed the line).
   void DropOutput() {
     out_.clear();
     if (nextBaud_) config_.baud = *std::exchange(nextBaud_, std::nullopt);
   }
+  void HostClosed(Nanos) override { DropOutput(); }
   // Queues bytes for sending `delay` after now, after whatever is queued,
   // paced at the line speed when the terminal paces its output.
   void Queue(std::span<const uint8_t> bytes, Nanos now, Nanos delay = Nanos{0});
@@ -157,7 +149,7 @@ class TerminalModel {
   void StartConversation(std::unique_ptr<Conversation> c) { conversation_ = std::move(c); }
 
   const TerminalConfig& config() const { return config_; }
-  bool Accepts(LineState line) const;
+  bool Accepts(LineState line) const override;
 
   // What the terminal has seen: the command bytes of the frames addressed to
   // it, in order.

@@ -61,7 +61,9 @@ class PosixSerialPort : public SerialPort {
     tio.c_oflag &= ~OPOST;
     tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
-    tio.c_cflag |= CS8 | CREAD | CLOCAL;
+    // HUPCL: closing the port drops DTR, so a modem on the line hangs up (no
+    // hang-up command is ever sent), as closing a port does on Windows.
+    tio.c_cflag |= CS8 | CREAD | CLOCAL | HUPCL;
     if (config.stopBits == 2) tio.c_cflag |= CSTOPB;
     // Reads are bounded by poll(), never by VTIME.
     tio.c_cc[VMIN] = 0;

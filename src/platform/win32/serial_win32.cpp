@@ -17,6 +17,7 @@ constexpr DWORD kTimeoutMs = 5;
 class Win32SerialPort : public SerialPort {
  public:
   explicit Win32SerialPort(HANDLE h) : h_(h) {}
+  // Closing the port lowers DTR, so a modem on the line hangs up.
   ~Win32SerialPort() override { CloseHandle(h_); }
 
   bool Configure(const LineConfig& config) override {
