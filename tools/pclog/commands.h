@@ -2,9 +2,8 @@
 // callback ends the program through Finish(), with the export's result as the
 // exit code where that is a status.
 #pragma once
-#include <memory>
-
 #include <CLI/CLI.hpp>
+#include <memory>
 
 #include "platform/env.h"
 
@@ -22,7 +21,8 @@ struct SerialTarget {
 inline std::shared_ptr<SerialTarget> AddSerialTarget(CLI::App* sub) {
   auto target = std::make_shared<SerialTarget>();
   sub->add_option("--address", target->address, "Terminal address")->capture_default_str();
-  sub->add_option("--port", target->port, "Port the scan starts from (1..6)")->capture_default_str();
+  sub->add_option("--port", target->port, "Port the scan starts from (1..6)")
+      ->capture_default_str();
   return target;
 }
 
@@ -31,5 +31,7 @@ void AddNetworkBasics(CLI::App& app, wpl::Env& env);
 void AddDownloads(CLI::App& app, wpl::Env& env);
 void AddLanDownload(CLI::App& app, wpl::Env& env);
 void AddConversions(CLI::App& app, wpl::Env& env);
+void AddCards(CLI::App& app, wpl::Env& env);
+void AddWatch(CLI::App& app);
 
 }  // namespace pclog

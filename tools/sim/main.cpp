@@ -1,5 +1,6 @@
 // pclog-sim: KORVANE terminals on a pseudo-terminal and on loopback TCP
 // addresses, for tests and demos.
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <deque>
@@ -9,8 +10,7 @@
 #include <optional>
 #include <thread>
 
-#include <CLI/CLI.hpp>
-
+#include "card_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
 #include "tcp_frontend.h"
@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   app.add_option("--ready", readyPath, "Create this file once every terminal is being served");
   app.add_option("--address", address, "Terminal address byte")->check(CLI::Range(0, 255));
   app.add_option("--baud", baud, "Line speed the terminal listens at");
-  app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")->check(CLI::Range(1, 2));
+  app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")
+      ->check(CLI::Range(1, 2));
   app.add_option("--log", logPath, "Log every received byte with a timestamp to this file");
   app.add_option("--fault", fault, "Answer to frames: none, silent, nak, late, wrong-speed")
       ->check(CLI::IsMember({"none", "silent", "nak", "late", "wrong-speed"}));
@@ -82,16 +83,19 @@ int main(int argc, char** argv) {
   app.add_flag("--pace", pace, "Send no faster than the line speed carries bytes");
   RecordOptions records;
   AddRecordOptions(app, records);
+  CardOptions cards;
+  AddCardOptions(app, cards);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
     return 2;
   }
 
-  static const std::map<std::string, AckFault> kFaults = {
-      {"none", AckFault::kNone},  {"silent", AckFault::kSilent},
-      {"nak", AckFault::kNak},    {"late", AckFault::kLate},
-      {"wrong-speed", AckFault::kWrongSpeed}};
+  static const std::map<std::string, AckFault> kFaults = {{"none", AckFault::kNone},
+                                                          {"silent", AckFault::kSilent},
+                                                          {"nak", AckFault::kNak},
+                                                          {"late", AckFault::kLate},
+                                                          {"wrong-speed", AckFault::kWrongSpeed}};
   TerminalConfig config;
   config.address = static_cast<uint8_t>(address);
   config.baud = baud;
@@ -100,6 +104,7 @@ int main(int argc, char** argv) {
   config.ackDelay = Millis{ackDelayMs};
   config.pace = pace;
   ApplyRecordOptions(records, config);
+  ApplyCardOptions(cards, config);
 
   std::FILE* log = nullptr;
   if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "a"))) {
@@ -123,6 +128,7 @@ int main(int argc, char** argv) {
       if (t.ackFault) c.ackFault = *t.ackFault;
       network.Add(t.address, networkModels.emplace_back(c), t.faults);
       LoadRecords(records, networkModels.back());
+      LoadCards(cards, networkModels.back());
       std::printf("pclog-sim: network terminal on %s:%u\n", t.address.c_str(), kTerminalPort);
     }
     std::optional<TerminalModel> model;
@@ -130,10 +136,15 @@ int main(int argc, char** argv) {
     if (!link.empty()) {
       model.emplace(config);
       LoadRecords(records, *model);
+      LoadCards(cards, *model);
       pty.emplace(*model, link, log);
       std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
                   pty->devicePath().c_str());
     }
+    std::vector<TerminalModel*> all;
+    for (auto& m : networkModels) all.push_back(&m);
+    if (model) all.push_back(&*model);
+    RealtimeFeeder feeder(cards, all, g_stop);
     std::fflush(stdout);
     if (!readyPath.empty()) std::ofstream ready(readyPath);
     if (tcp.empty()) {
