@@ -98,7 +98,9 @@ RealtimeFeeder::RealtimeFeeder(const CardOptions& options, std::vector<TerminalM
   if (options_.realtimeFeed.empty() && options_.realtimeRate <= 0) return;
   if (!options_.realtimeFeed.empty()) {
     // Non-blocking: a FIFO without a writer opens at once and reads as empty.
-    feed_ = ::open(options_.realtimeFeed.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // A feed that does not exist yet is made, empty, for the lines to come.
+    feed_ =
+        ::open(options_.realtimeFeed.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     if (feed_ < 0)
       throw std::runtime_error("cannot read " + options_.realtimeFeed + ": " +
                                std::strerror(errno));
