@@ -92,6 +92,31 @@ int32_t WPCLOG_CALL _LANSETOPENCLOSE(const char* ip, int32_t value);
 int32_t WPCLOG_CALL _SETBELL(int32_t address, int32_t port, int32_t first, int32_t second,
                              int32_t third);
 
+/* Card numbers. SN and lock numbers are 16-bit (bits 8-15 sent first,
+ * higher bits dropped); the mode and wait bytes their low byte. 0
+ * acknowledged, 1 failed. _SETSN and _DELSN give the terminal 30 s to answer
+ * the block. */
+int32_t WPCLOG_CALL _SETSN(int32_t address, int32_t port, int32_t first, int32_t second);
+int32_t WPCLOG_CALL _LANSETSN(const char* ip, int32_t first, int32_t second);
+int32_t WPCLOG_CALL _DELSN(int32_t address, int32_t port, int32_t sn);
+int32_t WPCLOG_CALL _LANDELSN(const char* ip, int32_t sn);
+int32_t WPCLOG_CALL _SETSNORCARD(int32_t address, int32_t port, int32_t mode);
+int32_t WPCLOG_CALL _SETCARDWAITTIME(int32_t address, int32_t port, int32_t wait);
+int32_t WPCLOG_CALL _SETLOCKNUM(int32_t address, int32_t port, int32_t lock);
+int32_t WPCLOG_CALL _DELLOCKNUM(int32_t address, int32_t port);
+/* The SN queries: the terminal's 16-bit value, or 65535 on any failure (a
+ * true value of 65535 reads as a failure). */
+int32_t WPCLOG_CALL _WHATSN(int32_t address, int32_t port, int32_t sn);
+int32_t WPCLOG_CALL _GETSNLENTH(int32_t address, int32_t port);
+
+/* The real-time fetch: the one record the terminal holds ready, as the text
+ * number(6) year(4) month(2) day(2) hour(2) minute(2) tag(2, 3 from 100),
+ * or "00000000000000000000" for no record and any failure. The text lives in
+ * the library, one buffer per export and per thread, valid until the same
+ * thread's next call of the same export; the host does not free it. */
+const char* WPCLOG_CALL _REALDOWNLOAD(int32_t address, int32_t port);
+const char* WPCLOG_CALL _LANREALDOWNLOAD(const char* ip);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "link/serial_link.h"
+#include "link/value_reply.h"
 
 namespace wpl::link {
 
@@ -25,8 +26,15 @@ SerialResult RunSerialCommand(Env& env, const SerialExport& row, int32_t address
       result.port = link->portNumber;
       WriteBlock(env, *link->port, plan);
       // There is no second attempt once the frame was acknowledged.
-      const bool answered =
-          row.final == SerialFinal::kNothing || WaitAck(env, *link->port, row.finalLimit);
+      const bool valueReply =
+          row.final == SerialFinal::kValue || row.final == SerialFinal::kAckValue;
+      bool answered = row.final == SerialFinal::kNothing || row.final == SerialFinal::kValue ||
+                      WaitAck(env, *link->port, row.finalLimit);
+      if (answered && valueReply) {
+        const auto value = ReadValueReply(env, *link->port);
+        answered = value.has_value();
+        result.value = value.value_or(kNoValue);
+      }
       result.outcome = answered ? SerialOutcome::kDone : SerialOutcome::kRefused;
       env.clock->Sleep(row.closingPause);
     }

@@ -19,7 +19,8 @@ enum class SerialOutcome {
 
 struct SerialResult {
   SerialOutcome outcome = SerialOutcome::kUnanswered;
-  int port = 0;  // where the terminal acknowledged the frame; 0 when it never did
+  int port = 0;        // where the terminal acknowledged the frame; 0 when it never did
+  uint16_t value = 0;  // the value reply's value, for the rows that await one
 };
 
 // Runs a row whose final wait is not an exchange of its own. The payload is
@@ -33,6 +34,11 @@ void WriteBlock(Env& env, SerialPort& port, const BlockPlan& plan);
 // The result of the exports that report 0 done, 1 failed.
 constexpr int32_t DoneOrFailed(const SerialResult& r) {
   return r.outcome == SerialOutcome::kDone ? 0 : 1;
+}
+
+// The result of the value queries: the value, or 65535 on any failure.
+constexpr int32_t ValueOrFailure(const SerialResult& r) {
+  return r.outcome == SerialOutcome::kDone ? r.value : 0xFFFF;
 }
 
 }  // namespace wpl::link

@@ -20,6 +20,8 @@ enum class SerialFinal : uint8_t {
   kBlockAck,   // an ACK to the block within the final limit
   kSecondAck,  // (no block) a second ACK within the final limit
   kOwn,        // the export runs an exchange of its own on the open port
+  kValue,      // the 8-byte value reply, answered with ACK when it is good
+  kAckValue,   // an ACK to the block within the final limit, then the value reply
 };
 
 struct SerialExport {
@@ -47,7 +49,7 @@ constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, a
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 17>{{
+  return std::array<SerialExport, 26>{{
       {"_TESTCOM", 0x00, S(1)},
       {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
       // The frame goes out once a modem has connected (its own dialogue).
@@ -66,6 +68,18 @@ inline constexpr auto kSerialExports = [] {
       {"_SETOPENMODE", 0x13, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETOPENTIME", 0x14, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETBELL", 0x18, S(1), kBytes, {}, kBlockAck, S(5), Millis{1}},
+      // Card numbers. The terminal files an SN for up to 30 s before it answers.
+      {"_SETSN", 0x10, S(1), kBytes, Around(5, 5), kBlockAck, S(30)},
+      {"_DELSN", 0x11, S(1), kBytes, Around(5, 5), kBlockAck, S(30)},
+      {"_WHATSN", 0x12, S(1), kBytes, Around(0, 10), kAckValue, S(1)},
+      {"_SETSNORCARD", 0x13, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_SETCARDWAITTIME", 0x14, S(1), kBytes, {}, kBlockAck, S(1)},
+      {"_GETSNLENTH", 0x16, S(1), kNakOnly, {}, kValue},
+      {"_SETLOCKNUM", 0x03, S(1), kBytes, Around(0, 1), kBlockAck, S(1)},
+      {"_DELLOCKNUM", 0x03, S(1), kBytes, Around(0, 1), kBlockAck, S(1)},
+      // The real-time fetch: one frame at 57600 on the first port that opens,
+      // 0.2 s for each answer, and 10 ms with the port closed before it returns.
+      {"_REALDOWNLOAD", 0x17, Millis{200}, kNakOnly, {}, kOwn, {}, {}, Millis{10}},
   }};
 }();
 

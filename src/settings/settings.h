@@ -24,6 +24,11 @@ Payload LowBytes(std::span<const int32_t> values);
 Payload HighLow(std::span<const int32_t> values);
 // The serial open-or-closed flag: exactly 1 opens (0x55), anything else 0x00.
 Payload OpenCloseFlag(std::span<const int32_t> values);
+// Card numbers (cards.cpp): each value as a 16-bit number, high byte first.
+Payload HighLowEach(std::span<const int32_t> values);
+// The lock number: operation 0x01, then the 16-bit number; clearing it: 0x00.
+Payload LockNumber(std::span<const int32_t> values);
+Payload ClearLockNumber(std::span<const int32_t> values);
 
 struct Setting {
   std::string_view name;  // the export, and its row in the serial or network table
@@ -60,6 +65,16 @@ inline constexpr Setting kSettings[] = {
     {"_SETOPENCLOSE", false, 1, OpenCloseFlag},
     {"_LANSETOPENCLOSE", true, 1, LowBytes},
     {"_SETBELL", false, 3, LowBytes},
+    // Card numbers. The card-or-number mode and the card wait time go out
+    // exactly as the door's opening mode and time do, under the same commands.
+    {"_SETSN", false, 2, HighLowEach},
+    {"_LANSETSN", true, 2, HighLowEach},
+    {"_DELSN", false, 1, HighLow},
+    {"_LANDELSN", true, 1, HighLow},
+    {"_SETSNORCARD", false, 1, LowBytes},
+    {"_SETCARDWAITTIME", false, 1, LowBytes},
+    {"_SETLOCKNUM", false, 1, LockNumber},
+    {"_DELLOCKNUM", false, 0, ClearLockNumber},
 };
 
 // The setting of an export by name, for a run-time name (tools, tests);

@@ -13,6 +13,7 @@
 #include "settings/line_speed.h"
 #include "settings/settings.h"
 #include "virtual_env.h"
+#include "wire_render.h"
 
 namespace wpl {
 namespace {
@@ -31,29 +32,8 @@ constexpr const char* kIp = "127.0.12.1";
 constexpr Ipv4Address kAddress{{127, 0, 12, 1}};
 constexpr int kPort = 2;
 
-// Pieces as written: "15 | +10 | 01 02 FD": bytes of one write (or send)
-// together, writes apart by " | ", "+N" a pause of N ms between them.
-struct Piece {
-  Nanos at;
-  Bytes bytes;
-};
-
-std::string Render(const std::vector<Piece>& pieces, Nanos from) {
-  std::string out;
-  auto token = [&](const std::string& t) { out += (out.empty() ? "" : " | ") + t; };
-  for (const Piece& p : pieces) {
-    if (p.at > from) token("+" + std::to_string(duration_cast<Millis>(p.at - from).count()));
-    std::string hex;
-    for (uint8_t b : p.bytes) {
-      char h[4];
-      std::snprintf(h, sizeof h, "%s%02X", hex.empty() ? "" : " ", b);
-      hex += h;
-    }
-    if (!p.bytes.empty()) token(hex);
-    from = p.at;
-  }
-  return out;
-}
+using testing::Piece;
+using testing::Render;
 
 std::string Render(const link::BlockPlan& plan) {
   std::vector<Piece> pieces;
@@ -118,19 +98,7 @@ struct Rig {
   }
   // What went out after the frame, on the line or the connection.
   std::string AfterFrame(bool network) const {
-    std::vector<Piece> pieces;
-    if (network) {
-      for (const auto& e : lan.sockets.events())
-        if (e.call == testing::SocketCall::kSend) pieces.push_back({e.at, e.bytes});
-    } else {
-      for (const auto& c : v.serial.wire())
-        if (c.fromHost) pieces.push_back({c.at, c.bytes});
-    }
-    // The frame is one send, or five writes on the line.
-    const size_t frame = network ? 1 : 5;
-    if (pieces.size() < frame) return "no frame";
-    const Nanos from = pieces[frame - 1].at;
-    return Render({pieces.begin() + static_cast<ptrdiff_t>(frame), pieces.end()}, from);
+    return network ? testing::AfterFrame(lan, true) : testing::AfterFrame(v, false);
   }
   const TerminalModel& Terminal(bool network) const {
     return network ? lan.terminal : serialTerminal;
@@ -183,6 +151,15 @@ TEST(SettingsExports, BytesAfterTheFrame) {
       {"_LANSETOPENCLOSE", {1}, "+3 | 15 | +2 | 01 01 FE | 01 | 01"},
       {"_LANSETOPENCLOSE", {0x55}, "+3 | 15 | +2 | 01 01 FE | 55 | 55"},
       {"_SETBELL", {8, 30, 5}, "15 | 01 | 03 | FC | 08 | 1E | 05 | 2B"},
+      {"_SETSN", {1, 2}, "+5 | 15 | +5 | 01 | 04 | FB | 00 | 01 | 00 | 02 | 03"},
+      {"_SETSN", {0x1FFFF, 0x10080}, "+5 | 15 | +5 | 01 | 04 | FB | FF | FF | 00 | 80 | 7E"},
+      {"_LANSETSN", {1, 2}, "+10 | 15 | +1 | 01 04 FB | 00 | 01 | 00 | 02 | 03"},
+      {"_DELSN", {0x1234}, "+5 | 15 | +5 | 01 | 02 | FD | 12 | 34 | 46"},
+      {"_LANDELSN", {0x1234}, "+10 | 15 | +2 | 01 02 FD | 12 | 34 | 46"},
+      {"_SETSNORCARD", {7}, "15 | 01 | 01 | FE | 07 | 07"},
+      {"_SETCARDWAITTIME", {0x105}, "15 | 01 | 01 | FE | 05 | 05"},
+      {"_SETLOCKNUM", {0x0102}, "15 | +1 | 01 | 03 | FC | 01 | 01 | 02 | 04"},
+      {"_DELLOCKNUM", {}, "15 | +1 | 01 | 01 | FE | 00 | 00"},
   };
   std::set<std::string_view> covered;
   for (const Case& k : cases) {
@@ -242,6 +219,9 @@ TEST(SettingsExports, WaitLimits) {
       {"_DISABLEPERSON", kBlock, 59'990, 0}, {"_DISABLEPERSON", kBlock, 60'010, 1},
       {"_SETBELL", kBlock, 4990, 0},         {"_SETBELL", kBlock, 5010, 1},
       {"_SETOPENCLOSE", kBlock, 1010, 1},    {"_RESTORE", kFrame, 1010, 1},
+      {"_SETSN", kBlock, 29'990, 0},         {"_SETSN", kBlock, 30'010, 1},
+      {"_DELSN", kBlock, 29'990, 0},         {"_DELSN", kBlock, 30'010, 1},
+      {"_SETLOCKNUM", kBlock, 1010, 1},      {"_SETCARDWAITTIME", kFrame, 1010, 1},
   };
   for (const Case& k : cases) {
     const settings::Setting& s = *settings::FindSetting(k.name);
@@ -344,12 +324,12 @@ TEST(SettingsExports, TablesAgree) {
   for (const auto& s : settings::kSettings) {
     EXPECT_TRUE(names.insert(s.name).second) << s.name;
     // Each setting has its row in the table of its transport, and a block
-    // exactly when it has values.
+    // exactly when it has a payload.
     if (s.network) {
-      EXPECT_EQ(link::LanRow(s.name).block != BlockShape::kNone, s.values > 0) << s.name;
+      EXPECT_EQ(link::LanRow(s.name).block != BlockShape::kNone, s.payload != nullptr) << s.name;
       EXPECT_EQ(link::LanRow(s.name).exchange, link::LanExchange::kCommand) << s.name;
     } else {
-      EXPECT_EQ(link::SerialRow(s.name).block != BlockShape::kNone, s.values > 0) << s.name;
+      EXPECT_EQ(link::SerialRow(s.name).block != BlockShape::kNone, s.payload != nullptr) << s.name;
     }
   }
   for (const auto& row : link::kSerialExports)

@@ -18,9 +18,10 @@
 
 static HMODULE g_dll;
 
-/* The export `name`, typed as the header declares it. A missing export
- * ends the program: the export table test names it. */
-#define EXPORT(name) ((__typeof__(&name))RequireExport(#name))
+/* The export `name`, typed as the header declares it (by way of the generic
+ * function type, as the text results differ from FARPROC's int). A missing
+ * export ends the program: the export table test names it. */
+#define EXPORT(name) ((__typeof__(&name))(void (*)(void))RequireExport(#name))
 
 static FARPROC RequireExport(const char* name) {
   FARPROC proc = GetProcAddress(g_dll, name);
@@ -386,6 +387,72 @@ static void ModemDownload(void) {
   CheckDownloaded(200);
 }
 
+/* Card numbers on com2: a card the simulator holds, one set and read back,
+ * one deleted; values travel as 16-bit numbers. */
+static void WhatSn(void) {
+  CHECK_EQ(EXPORT(_WHATSN)(1, 2, 0x1234), 4321);
+  CHECK_EQ(EXPORT(_WHATSN)(1, 2, 5), 65535);
+  CHECK_EQ(EXPORT(_GETSNLENTH)(1, 2), 10);
+  CHECK_EQ(EXPORT(_SETSN)(1, 2, 0x10005, 77), 0);
+  CHECK_EQ(EXPORT(_WHATSN)(1, 2, 5), 77);
+  CHECK_EQ(EXPORT(_DELSN)(1, 2, 5), 0);
+  CHECK_EQ(EXPORT(_WHATSN)(1, 2, 5), 65535);
+}
+
+#define NO_RECORD "00000000000000000000"
+
+/* Appends real-time records (lines of hex) to the feed both simulators watch. */
+static int FeedRecords(const char* lines) {
+  char path[MAX_PATH];
+  DWORD done = 0;
+  HANDLE f;
+  DataFolder(path, sizeof path);
+  strncat(path, "feed.txt", sizeof path - strlen(path) - 1);
+  f = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0,
+                  NULL);
+  if (f == INVALID_HANDLE_VALUE) return 0;
+  WriteFile(f, lines, (DWORD)strlen(lines), &done, NULL);
+  CloseHandle(f);
+  return done == strlen(lines);
+}
+
+static DWORD WINAPI FetchOnAnotherThread(LPVOID out) {
+  *(const char**)out = EXPORT(_REALDOWNLOAD)(1, 3);
+  return 0;
+}
+
+/* The real-time fetch through the stdcall boundary: a text the library
+ * keeps (one buffer per export and per thread), twenty zeros for nothing. */
+static void RealDownload(void) {
+  const char *text = NULL, *other = NULL;
+  char first[32];
+  unsigned long long start = NowMs();
+  HANDLE thread;
+  CHECK_STR(EXPORT(_REALDOWNLOAD)(1, 3), NO_RECORD);
+  CHECK_STR(EXPORT(_LANREALDOWNLOAD)("127.0.43.1"), NO_RECORD);
+  if (!CHECK(FeedRecords("01 02 95 4F 28 5E\n010295CF285E\n"))) return;
+  /* The simulators read their feed every 50 ms. */
+  while (strcmp(text = EXPORT(_REALDOWNLOAD)(1, 3), NO_RECORD) == 0 && NowMs() - start < 3000)
+    Sleep(20);
+  CHECK_STR(text, "00025820090515083035");
+  strcpy(first, text);
+  /* The next call of the same export on this thread reuses the buffer. */
+  CHECK(EXPORT(_REALDOWNLOAD)(1, 3) == text);
+  CHECK_STR(text, "00025820090515083095");
+  CHECK(strcmp(first, text) != 0);
+  CHECK_STR(EXPORT(_LANREALDOWNLOAD)("127.0.43.1"), "00025820090515083035");
+  CHECK_STR(EXPORT(_LANREALDOWNLOAD)("127.0.43.1"), "00025820090515083095");
+  CHECK(EXPORT(_LANREALDOWNLOAD)("127.0.43.1") != text);
+  CHECK_STR(EXPORT(_LANREALDOWNLOAD)(NULL), NO_RECORD);
+  /* Another thread has a buffer of its own; this thread's text stays. */
+  thread = CreateThread(NULL, 0, FetchOnAnotherThread, (LPVOID)&other, 0, NULL);
+  if (!CHECK(thread != NULL)) return;
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  CHECK(other != NULL && other != text);
+  CHECK_STR(text, "00025820090515083095");
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -417,6 +484,9 @@ static const struct WineCase kCases[] = {
     {"modem-download",
      "com3 --modem --modem-echo --dial 5551234 --records 200 --random-faults 0.05 " STORE_SAVED,
      ModemDownload},
+    {"whatsn", "com2 --card 0x1234=4321 --sn-length 10", WhatSn},
+    {"realdownload", "com3 --realtime-feed feed.txt; tcp 127.0.43.1 --realtime-feed feed.txt",
+     RealDownload},
 };
 
 int main(int argc, char** argv) {

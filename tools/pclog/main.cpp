@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
   pclog::AddLanDownload(app, env);
   pclog::AddConversions(app, env);
   pclog::AddSettings(app, env);
+  pclog::AddCards(app, env);
+  pclog::AddWatch(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

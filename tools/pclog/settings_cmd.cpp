@@ -60,30 +60,16 @@ const SettingCommand kCommands[] = {
     {"set-open-close", "Set the door open or closed (serial: 1 opens; network: the byte as given)",
      "_SETOPENCLOSE", "_LANSETOPENCLOSE", kByte, "Serial: 1 opens, 0 closes; network: 0x55 opens"},
     {"set-bell", "Set the bell: three bytes", "_SETBELL", nullptr, kByte, "The three bell bytes"},
+    {"set-sn", "File an SN number with a second number", "_SETSN", "_LANSETSN", kNumber,
+     "The SN number and the number filed with it"},
+    {"del-sn", "Delete an SN number", "_DELSN", "_LANDELSN", kNumber, "The SN number"},
+    {"set-sn-or-card", "Choose between SN and card", "_SETSNORCARD", nullptr, kByte,
+     "The mode byte"},
+    {"set-card-wait-time", "Set the card wait time", "_SETCARDWAITTIME", nullptr, kByte,
+     "The wait byte"},
+    {"set-lock-number", "Set the lock number", "_SETLOCKNUM", nullptr, kNumber, "The lock number"},
+    {"del-lock-number", "Clear the lock number", "_DELLOCKNUM", nullptr},
 };
-
-struct Target {
-  int address = 1;
-  int port = 1;
-  std::string ip;
-  CLI::Option* ipOption = nullptr;
-};
-
-// --address/--port or --ip, in one group.
-std::shared_ptr<Target> AddTarget(CLI::App* sub) {
-  auto t = std::make_shared<Target>();
-  auto* group =
-      sub->add_option_group("target", "The terminal: on a serial port, or on the network");
-  auto* address = group->add_option("--address", t->address, "Terminal address (serial)")
-                      ->check(CLI::Range(0, 255))
-                      ->capture_default_str();
-  auto* port = group->add_option("--port", t->port, "Port the scan starts from (serial, 1..6)")
-                   ->check(CLI::Range(1, 6))
-                   ->capture_default_str();
-  t->ipOption = group->add_option("--ip", t->ip, "The terminal's IPv4 address (TCP port 1024)");
-  t->ipOption->excludes(address)->excludes(port);
-  return t;
-}
 
 void Report(const char* what, wpl::link::SerialResult r, const Target& t) {
   using wpl::link::SerialOutcome;

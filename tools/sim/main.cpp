@@ -14,6 +14,7 @@
 
 #include "modem.h"
 #include "modem_options.h"
+#include "card_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
 #include "settings_options.h"
@@ -126,6 +127,8 @@ int main(int argc, char** argv) {
   AddSettingsOptions(app, settingsOptions);
   ModemOptions modemOptions;
   AddModemOptions(app, modemOptions);
+  CardOptions cards;
+  AddCardOptions(app, cards);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
@@ -145,6 +148,7 @@ int main(int argc, char** argv) {
   config.ackDelay = Millis{ackDelayMs};
   config.pace = pace;
   ApplyRecordOptions(records, config);
+  ApplyCardOptions(cards, config);
   std::vector<Named> networkNames, ptyNames;
 
   std::FILE* log = nullptr;
@@ -175,6 +179,7 @@ int main(int argc, char** argv) {
       network.Add(t.address, networkModels.emplace_back(c), t.faults);
       LoadRecords(records, networkModels.back());
       networkNames.push_back({t.address, &networkModels.back()});
+      LoadCards(cards, networkModels.back());
       std::printf("pclog-sim: network terminal on %s:%u\n", t.address.c_str(), kTerminalPort);
     }
     std::optional<TerminalModel> model;
@@ -200,11 +205,16 @@ int main(int argc, char** argv) {
     } else if (!link.empty()) {
       model.emplace(config);
       LoadRecords(records, *model);
+      LoadCards(cards, *model);
       pty.emplace(*model, link, log);
       ptyNames.push_back({link, &*model});
       std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
                   pty->devicePath().c_str());
     }
+    std::vector<TerminalModel*> fed;
+    for (auto& m : networkModels) fed.push_back(&m);
+    if (model) fed.push_back(&*model);
+    RealtimeFeeder feeder(cards, fed, g_stop);
     std::fflush(stdout);
     if (!readyPath.empty()) std::ofstream ready(readyPath);
     if (tcp.empty()) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "card_commands.h"
 #include "terminal_model.h"
 
 namespace wpl::sim {
@@ -43,6 +44,7 @@ const CommandRule kCommands[] = {
     {0x03, nullptr,
      [](TerminalModel& m, Payload p, Nanos) {
        m.settings().command3.assign(p.begin(), p.end());
+       cards::NoteLockNumber(m, p);
        return kAccept;
      }},
     {0x04, nullptr,
@@ -66,6 +68,12 @@ const CommandRule kCommands[] = {
     {0x14, nullptr,
      [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openTime); }},
     {0x18, nullptr, [](TerminalModel& m, Payload p, Nanos) { return Keep(p, m.settings().bell); }},
+    // Card numbers and the real-time record.
+    {0x10, nullptr, cards::SetSn},
+    {0x11, nullptr, cards::DeleteSn},
+    {0x12, nullptr, cards::WhatSn},
+    {0x16, cards::SnLength},
+    {0x17, cards::RealtimeRecord},
 };
 
 }  // namespace

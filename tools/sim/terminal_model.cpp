@@ -185,6 +185,11 @@ std::optional<Nanos> TerminalModel::NextDue() const {
   return out_.front().due;
 }
 
+std::optional<Nanos> TerminalModel::LastDue() const {
+  if (out_.empty()) return std::nullopt;
+  return out_.back().due;
+}
+
 namespace {
 
 template <typename Bytes>
@@ -236,7 +241,8 @@ std::string TerminalModel::StateJson() const {
   o << ",\"restores\":" << s.restores << ",\"restoreAlls\":" << s.restoreAlls
     << ",\"usersEnabled\":\"" << Ranges(users_, true) << "\",\"usersDisabled\":\""
     << Ranges(users_, false) << "\",\"records\":" << records_.size() / 6
-    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size() << '}';
+    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size();
+  o << ",\"cards\":" << CardsJson(cards_) << '}';
   return o.str();
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "block_reader.h"
+#include "card_table.h"
 #include "download_server.h"
 #include "line_peer.h"
 
@@ -65,6 +66,8 @@ struct TerminalConfig {
   std::map<uint8_t, CommandFaults> commandFaults;
   // The enrolled persons, as inclusive ranges; all start enabled.
   std::vector<std::pair<uint16_t, uint16_t>> users{{0, 65535}};
+  // Faults of the value reply and the real-time reply.
+  ReplyFaults replyFaults{};
 };
 
 // What the terminal keeps of the settings the host sends it. The values mean
@@ -134,6 +137,8 @@ class TerminalModel : public LinePeer {
   size_t Transmit(std::span<uint8_t> out, Nanos now) override;
   // When the next byte is due, if any is queued.
   std::optional<Nanos> NextDue() const override;
+  // When the last byte queued is due, if any is queued.
+  std::optional<Nanos> LastDue() const;
   // Drops everything queued (the host hung up or closed the line).
   void DropOutput() {
     out_.clear();
@@ -164,6 +169,8 @@ class TerminalModel : public LinePeer {
   const TerminalSettings& settings() const { return settings_; }
   UserTable& users() { return users_; }
   const UserTable& users() const { return users_; }
+  CardTable& cards() { return cards_; }
+  const CardTable& cards() const { return cards_; }
   // The line speed the terminal listens at (changed by the speed setting).
   uint32_t lineSpeed() const { return config_.baud; }
   void ClearRecords() {
@@ -200,6 +207,7 @@ class TerminalModel : public LinePeer {
   std::unique_ptr<Conversation> conversation_;
   TerminalSettings settings_;
   UserTable users_;
+  CardTable cards_;
   // The speed setting: 20 'c', 20 'j', then the 13-byte request.
   size_t preamble_ = 0;
   std::vector<uint8_t> request_;

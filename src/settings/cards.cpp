@@ -1,0 +1,34 @@
+#include "settings/cards.h"
+
+namespace wpl::settings {
+
+Payload HighLowEach(std::span<const int32_t> values) {
+  Payload out;
+  for (int32_t v : values) {
+    const Payload one = HighLow(std::span(&v, 1));
+    out.insert(out.end(), one.begin(), one.end());
+  }
+  return out;
+}
+
+Payload LockNumber(std::span<const int32_t> values) {
+  Payload out{0x01};
+  const Payload number = HighLow(values);
+  out.insert(out.end(), number.begin(), number.end());
+  return out;
+}
+
+Payload ClearLockNumber(std::span<const int32_t>) { return {0x00}; }
+
+const Setting* FindValueQuery(std::string_view name) {
+  for (const Setting& s : kValueQueries)
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+int32_t RunValueQuery(Env& env, const Setting& query, int32_t address, int32_t port,
+                      std::span<const int32_t> values) {
+  return link::ValueOrFailure(RunSerialSetting(env, query, address, port, values));
+}
+
+}  // namespace wpl::settings
