@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -85,6 +86,12 @@ class PosixSockets : public Sockets {
   std::unique_ptr<Socket> Create() override {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return nullptr;
+    // Each send leaves at once: the terminals want some blocks a byte at a
+    // time with pauses between, which the system's coalescing of small
+    // sends (held until the last one is acknowledged, 40 ms and more
+    // against a peer that delays its ACKs) would undo.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return std::make_unique<PosixSocket>(fd);
   }
 };
