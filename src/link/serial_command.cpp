@@ -24,7 +24,9 @@ SerialResult RunSerialCommand(Env& env, const SerialExport& row, int32_t address
     if (link) {
       result.port = link->portNumber;
       WriteBlock(env, *link->port, plan);
-      // There is no second attempt once the frame was acknowledged.
+      // There is no second attempt once the frame was acknowledged. A block
+      // is answered with an ACK; a command without one that reports the end
+      // of its work sends a second ACK: both are the next byte to arrive.
       const bool answered =
           row.final == SerialFinal::kNothing || WaitAck(env, *link->port, row.finalLimit);
       result.outcome = answered ? SerialOutcome::kDone : SerialOutcome::kRefused;

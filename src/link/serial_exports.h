@@ -18,7 +18,7 @@ namespace wpl::link {
 enum class SerialFinal : uint8_t {
   kNothing,    // the frame's ACK is the whole answer
   kBlockAck,   // an ACK to the block within the final limit
-  kSecondAck,  // (no block) a second ACK within the final limit
+  kSecondAck,  // no block: a second ACK within the final limit, once the work is done
   kOwn,        // the export runs an exchange of its own on the open port
 };
 
@@ -47,7 +47,7 @@ constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, a
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 16>{{
+  return std::array<SerialExport, 25>{{
       {"_TESTCOM", 0x00, S(1)},
       {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
       {"_SETTIME", 0x02, S(1), kBytes, {}, kBlockAck, S(1)},
@@ -64,6 +64,17 @@ inline constexpr auto kSerialExports = [] {
       {"_SETOPENMODE", 0x13, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETOPENTIME", 0x14, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETBELL", 0x18, S(1), kBytes, {}, kBlockAck, S(5), Millis{1}},
+      // The personnel tables. The voice text is stored character by
+      // character: a millisecond after each of its bytes (payload offset 17).
+      {"_SENDNAME", 0x0E, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_CHANGENAMEID", 0x06, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_DELETEALLNAME", 0x05, S(1), kNone, {}, kSecondAck, S(10)},
+      {"_SENDVOICE", 0x14, S(2), kBytes, {5, 10, 17, 1, 1}, kBlockAck, S(3)},
+      {"_DELVOICE", 0x15, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_DELALLVOICE", 0x15, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_SENDONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELALLONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
   }};
 }();
 

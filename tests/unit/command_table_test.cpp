@@ -13,6 +13,7 @@
 #include "settings/line_speed.h"
 #include "settings/settings.h"
 #include "virtual_env.h"
+#include "wire_render.h"
 
 namespace wpl {
 namespace {
@@ -31,40 +32,7 @@ constexpr const char* kIp = "127.0.12.1";
 constexpr Ipv4Address kAddress{{127, 0, 12, 1}};
 constexpr int kPort = 2;
 
-// Pieces as written: "15 | +10 | 01 02 FD": bytes of one write (or send)
-// together, writes apart by " | ", "+N" a pause of N ms between them.
-struct Piece {
-  Nanos at;
-  Bytes bytes;
-};
-
-std::string Render(const std::vector<Piece>& pieces, Nanos from) {
-  std::string out;
-  auto token = [&](const std::string& t) { out += (out.empty() ? "" : " | ") + t; };
-  for (const Piece& p : pieces) {
-    if (p.at > from) token("+" + std::to_string(duration_cast<Millis>(p.at - from).count()));
-    std::string hex;
-    for (uint8_t b : p.bytes) {
-      char h[4];
-      std::snprintf(h, sizeof h, "%s%02X", hex.empty() ? "" : " ", b);
-      hex += h;
-    }
-    if (!p.bytes.empty()) token(hex);
-    from = p.at;
-  }
-  return out;
-}
-
-std::string Render(const link::BlockPlan& plan) {
-  std::vector<Piece> pieces;
-  Nanos t{0};
-  for (const auto& s : plan.steps) {
-    t += Millis{s.pauseMs};
-    const auto b = plan.BytesOf(s);
-    pieces.push_back({t, {b.begin(), b.end()}});
-  }
-  return Render(pieces, Nanos{0});
-}
+using testing::Render;
 
 TEST(BlockPlan, ShapesAndPauses) {
   const Bytes three{0x80, 0x00, 0x90};  // a zero byte, and a sum that wraps to 0x10
@@ -118,19 +86,7 @@ struct Rig {
   }
   // What went out after the frame, on the line or the connection.
   std::string AfterFrame(bool network) const {
-    std::vector<Piece> pieces;
-    if (network) {
-      for (const auto& e : lan.sockets.events())
-        if (e.call == testing::SocketCall::kSend) pieces.push_back({e.at, e.bytes});
-    } else {
-      for (const auto& c : v.serial.wire())
-        if (c.fromHost) pieces.push_back({c.at, c.bytes});
-    }
-    // The frame is one send, or five writes on the line.
-    const size_t frame = network ? 1 : 5;
-    if (pieces.size() < frame) return "no frame";
-    const Nanos from = pieces[frame - 1].at;
-    return Render({pieces.begin() + static_cast<ptrdiff_t>(frame), pieces.end()}, from);
+    return testing::AfterFrame(network ? static_cast<const VirtualEnv&>(lan) : v, network);
   }
   const TerminalModel& Terminal(bool network) const {
     return network ? lan.terminal : serialTerminal;

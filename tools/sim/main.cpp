@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include <CLI/CLI.hpp>
@@ -20,13 +21,18 @@ namespace {
 std::atomic<bool> g_stop{false};
 void OnSignal(int) { g_stop = true; }
 
-// A network terminal from "ADDRESS[,FAULT]": FAULT is one of the answer
-// faults or close-after-frame, close-at-once, close-after-bytes=N.
+// A network terminal from "ADDRESS[,FAULT...]": each FAULT is one of the
+// answer faults or close-after-frame, close-at-once, close-after-bytes=N, or
+// greeting=HEX (the bytes the terminal sends as soon as a connection stands,
+// as terminals that take voice entries over the network do).
 struct NetworkTerminal {
   std::string address;
   std::optional<wpl::sim::AckFault> ackFault;
   wpl::sim::NetworkFaults faults;
 };
+
+void ApplyNetworkFault(NetworkTerminal& t, const std::string& fault,
+                       const std::map<std::string, wpl::sim::AckFault>& ackFaults);
 
 NetworkTerminal ParseNetworkTerminal(const std::string& text,
                                      const std::map<std::string, wpl::sim::AckFault>& ackFaults) {
@@ -34,8 +40,23 @@ NetworkTerminal ParseNetworkTerminal(const std::string& text,
   const auto comma = text.find(',');
   t.address = text.substr(0, comma);
   if (comma == std::string::npos) return t;
-  const std::string fault = text.substr(comma + 1);
+  std::stringstream items(text.substr(comma + 1));
+  for (std::string fault; std::getline(items, fault, ',');) ApplyNetworkFault(t, fault, ackFaults);
+  return t;
+}
+
+std::vector<uint8_t> Hex(const std::string& text) {
+  if (text.size() % 2 != 0) throw std::runtime_error("odd number of hex digits: " + text);
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < text.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+void ApplyNetworkFault(NetworkTerminal& t, const std::string& fault,
+                       const std::map<std::string, wpl::sim::AckFault>& ackFaults) {
   const std::string kAfterBytes = "close-after-bytes=";
+  const std::string kGreeting = "greeting=";
   if (auto it = ackFaults.find(fault); it != ackFaults.end()) {
     t.ackFault = it->second;
   } else if (fault == "close-after-frame") {
@@ -44,10 +65,29 @@ NetworkTerminal ParseNetworkTerminal(const std::string& text,
     t.faults.closeAfterSent = 0;
   } else if (fault.rfind(kAfterBytes, 0) == 0) {
     t.faults.closeAfterSent = std::stoul(fault.substr(kAfterBytes.size()));
+  } else if (fault.rfind(kGreeting, 0) == 0) {
+    t.faults.greeting = Hex(fault.substr(kGreeting.size()));
   } else {
     throw std::runtime_error("unknown network fault: " + fault);
   }
-  return t;
+}
+
+// What every terminal holds, as one JSON object keyed by where it listens.
+bool WriteState(const std::string& path, const wpl::sim::TerminalModel* pty,
+                const std::vector<std::pair<std::string, const wpl::sim::TerminalModel*>>& lan) {
+  std::ofstream out(path);
+  out << '{';
+  const char* sep = "";
+  if (pty) {
+    out << "\"pty\":" << pty->StateJson();
+    sep = ",";
+  }
+  for (const auto& [address, model] : lan) {
+    out << sep << '"' << address << "\":" << model->StateJson();
+    sep = ",";
+  }
+  out << "}\n";
+  return static_cast<bool>(out.flush());
 }
 
 }  // namespace
@@ -69,13 +109,19 @@ int main(int argc, char** argv) {
       app.add_option("--link", link, "Path of the symlink to the pty device (e.g. /tmp/com3)");
   auto* tcpOpt = app.add_option("--tcp", tcp,
                                 "A network terminal on port 1024 of a loopback address "
-                                "(127.x.y.z), as ADDRESS[,FAULT]: FAULT is a --fault value or "
-                                "close-after-frame, close-at-once, close-after-bytes=N");
+                                "(127.x.y.z), as ADDRESS[,FAULT...]: FAULT is a --fault value or "
+                                "close-after-frame, close-at-once, close-after-bytes=N, "
+                                "greeting=HEX");
   app.add_option("--ready", readyPath, "Create this file once every terminal is being served");
   app.add_option("--address", address, "Terminal address byte")->check(CLI::Range(0, 255));
   app.add_option("--baud", baud, "Line speed the terminal listens at");
-  app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")->check(CLI::Range(1, 2));
+  app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")
+      ->check(CLI::Range(1, 2));
   app.add_option("--log", logPath, "Log every received byte with a timestamp to this file");
+  std::string statePath;
+  app.add_option("--state", statePath,
+                 "On exit, write what every terminal holds (settings, users, names, voice "
+                 "entries, card-only list) to this file as JSON");
   app.add_option("--fault", fault, "Answer to frames: none, silent, nak, late, wrong-speed")
       ->check(CLI::IsMember({"none", "silent", "nak", "late", "wrong-speed"}));
   app.add_option("--ack-delay-ms", ackDelayMs, "Delay of the ACK with --fault late");
@@ -88,10 +134,11 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  static const std::map<std::string, AckFault> kFaults = {
-      {"none", AckFault::kNone},  {"silent", AckFault::kSilent},
-      {"nak", AckFault::kNak},    {"late", AckFault::kLate},
-      {"wrong-speed", AckFault::kWrongSpeed}};
+  static const std::map<std::string, AckFault> kFaults = {{"none", AckFault::kNone},
+                                                          {"silent", AckFault::kSilent},
+                                                          {"nak", AckFault::kNak},
+                                                          {"late", AckFault::kLate},
+                                                          {"wrong-speed", AckFault::kWrongSpeed}};
   TerminalConfig config;
   config.address = static_cast<uint8_t>(address);
   config.baud = baud;
@@ -115,6 +162,7 @@ int main(int argc, char** argv) {
   try {
     // The network terminals: one model each, kept across connections.
     std::deque<TerminalModel> networkModels;
+    std::vector<std::pair<std::string, const TerminalModel*>> networkStates;
     TcpFrontend network(log);
     for (const std::string& text : tcp) {
       NetworkTerminal t = ParseNetworkTerminal(text, kFaults);
@@ -122,6 +170,7 @@ int main(int argc, char** argv) {
       c.network = true;
       if (t.ackFault) c.ackFault = *t.ackFault;
       network.Add(t.address, networkModels.emplace_back(c), t.faults);
+      networkStates.emplace_back(t.address, &networkModels.back());
       LoadRecords(records, networkModels.back());
       std::printf("pclog-sim: network terminal on %s:%u\n", t.address.c_str(), kTerminalPort);
     }
@@ -144,6 +193,10 @@ int main(int argc, char** argv) {
       std::thread serveNetwork([&] { network.Run(g_stop); });
       pty->Run(g_stop);
       serveNetwork.join();
+    }
+    if (!statePath.empty() && !WriteState(statePath, model ? &*model : nullptr, networkStates)) {
+      std::fprintf(stderr, "pclog-sim: cannot write %s\n", statePath.c_str());
+      return 1;
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pclog-sim: %s\n", e.what());

@@ -236,7 +236,9 @@ std::string TerminalModel::StateJson() const {
   o << ",\"restores\":" << s.restores << ",\"restoreAlls\":" << s.restoreAlls
     << ",\"usersEnabled\":\"" << Ranges(users_, true) << "\",\"usersDisabled\":\""
     << Ranges(users_, false) << "\",\"records\":" << records_.size() / 6
-    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size() << '}';
+    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size();
+  personnel_.AppendJson(o);
+  o << '}';
   return o.str();
 }
 

@@ -20,6 +20,7 @@
 
 #include "block_reader.h"
 #include "download_server.h"
+#include "personnel_tables.h"
 
 namespace wpl::sim {
 
@@ -169,6 +170,8 @@ class TerminalModel {
   const TerminalSettings& settings() const { return settings_; }
   UserTable& users() { return users_; }
   const UserTable& users() const { return users_; }
+  PersonnelTables& personnel() { return personnel_; }
+  const PersonnelTables& personnel() const { return personnel_; }
   // The line speed the terminal listens at (changed by the speed setting).
   uint32_t lineSpeed() const { return config_.baud; }
   void ClearRecords() {
@@ -205,6 +208,7 @@ class TerminalModel {
   std::unique_ptr<Conversation> conversation_;
   TerminalSettings settings_;
   UserTable users_;
+  PersonnelTables personnel_;
   // The speed setting: 20 'c', 20 'j', then the 13-byte request.
   size_t preamble_ = 0;
   std::vector<uint8_t> request_;
