@@ -57,9 +57,9 @@ TEST(Personnel, LoadFiveHundredNamesWithABadRow) {
     }
     out << "501,\"Zhang, \xE5\xBC\xA0\xE4\xB8\x89\"\n";  // a comma, and two characters
   }
-  SimProcess sim({"--tcp", "127.0.26.1", "--state", state, "--ready", ready}, ready);
+  SimProcess sim({"--tcp", "127.0.28.1", "--state", state, "--ready", ready}, ready);
   const std::string out = RunShell(std::string(PCLOG_CLI) + " names load " + csv +
-                              " --ip 127.0.26.1 --encoding GBK --copy-to " + prefix);
+                              " --ip 127.0.28.1 --encoding GBK --copy-to " + prefix);
   EXPECT_NE(out.find("line 8: not a number"), std::string::npos) << out;
   EXPECT_NE(out.find("501 loaded, 1 failed"), std::string::npos) << out;
   EXPECT_NE(out.find("exit 1"), std::string::npos) << out;
@@ -89,21 +89,21 @@ struct alignas(8) HostText {
 TEST(Personnel, ExportsOverTheNetworkKeepTheCounts) {
   PortFolder dir;
   const std::string ready = dir.dir() + "/ready", state = dir.dir() + "/state.json";
-  SimProcess sim({"--tcp", "127.0.26.2", "--tcp", "127.0.26.3,greeting=0000010209090909", "--state",
+  SimProcess sim({"--tcp", "127.0.28.2", "--tcp", "127.0.28.3,greeting=0000010209090909", "--state",
                   state, "--ready", ready},
                  ready);
   HostText name(1, "Ann"), voice(1, "AB"), constant(-1, "Kim");
-  EXPECT_EQ(_LANSENDNAME("127.0.26.2", 7, name.chars), 0);
-  EXPECT_EQ(_LANSENDNAME("127.0.26.2", 8, constant.chars), 0);
-  EXPECT_EQ(_LANCHANGENAMEID("127.0.26.2", 7, 70), 0);
+  EXPECT_EQ(_LANSENDNAME("127.0.28.2", 7, name.chars), 0);
+  EXPECT_EQ(_LANSENDNAME("127.0.28.2", 8, constant.chars), 0);
+  EXPECT_EQ(_LANCHANGENAMEID("127.0.28.2", 7, 70), 0);
   // Failures: no address, nobody listening, a text that is no address.
   EXPECT_EQ(_LANSENDNAME(nullptr, 9, name.chars), 1);
-  EXPECT_EQ(_LANSENDNAME("127.0.26.9", 9, name.chars), 1);
+  EXPECT_EQ(_LANSENDNAME("127.0.28.9", 9, name.chars), 1);
   EXPECT_EQ(_LANSENDNAME("127.0.26", 9, name.chars), 1);
   EXPECT_EQ(_COPYNAME(nullptr, 9, name.chars), 1);
   EXPECT_EQ(name.count, 1);
   EXPECT_EQ(constant.count, -1);
-  EXPECT_EQ(_LANSENDVOICE("127.0.26.3", 1, 300, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, voice.chars), 258);
+  EXPECT_EQ(_LANSENDVOICE("127.0.28.3", 1, 300, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, voice.chars), 258);
   EXPECT_EQ(voice.count, 1);
   ASSERT_EQ(sim.Stop(), 0);
   const std::string json = ReadFile(state);

@@ -341,6 +341,28 @@ static void LanManyDownload(void) {
   CHECK_EQ(ReadDataFile("pclog.dat", g_dat, sizeof g_dat), -1);
 }
 
+/* --- Settings ------------------------------------------------------------ */
+
+/* The bell over a com port, the clock over Winsock; the terminal's NAK to
+ * the block of the open mode gives 1. */
+static void SettingsSerialAndNetwork(void) {
+  CHECK_EQ(EXPORT(_SETBELL)(1, 2, 8, 30, 5), 0);
+  CHECK_EQ(EXPORT(_SETOPENMODE)(1, 2, 3), 1);
+  CHECK_EQ(EXPORT(_LANSETTIME)("127.0.25.1", 26, 12, 8, 22, 30, 0, 2), 0);
+  CHECK_EQ(EXPORT(_LANSETTIME)("127.0.25.2", 26, 12, 8, 22, 30, 0, 2), 1);
+  CHECK_EQ(EXPORT(_LANSETTIME)(NULL, 1, 2, 3, 4, 5, 6, 7), 1);
+}
+
+/* The terminal listens at 19200: 57600 and 38400 go unanswered for 2 s
+ * each, 19200 answers. A port that cannot be opened fails at once. */
+static void SetBaudRate(void) {
+  unsigned long long start = NowMs();
+  CHECK_EQ(EXPORT(_SETBAUDRATE)(2, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12), 0);
+  CHECK(NowMs() - start >= 4000);
+  CHECK(NowMs() - start < 6000);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_SETBAUDRATE)(3, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12), 1);
+  CHECK(NowMs() - start < 1000);
 /* --- The personnel tables ---------------------------------------------- */
 
 /* A counted text as a host language lays it out: the reference count, the
@@ -383,14 +405,14 @@ static void SendName(void) {
  * name. A text that is no address fails after the 25 ms closing pause. */
 static void LanSendName(void) {
   struct HostText name, constant;
-  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.25.1", 7, MakeText(&name, 1, "Ann", 3)), 0);
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29.1", 7, MakeText(&name, 1, "Ann", 3)), 0);
   CHECK_EQ(name.count, 1);
-  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.25.1", 8, MakeText(&constant, -1, "Bob", 3)), 0);
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29.1", 8, MakeText(&constant, -1, "Bob", 3)), 0);
   CHECK_EQ(constant.count, -1);
-  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.25.1", 9, NULL), 0);
-  CHECK_EQ(EXPORT(_LANCHANGENAMEID)("127.0.25.1", 7, 70), 0);
-  CHECK_EQ(EXPORT(_LANDELETEALLNAME)("127.0.25.1"), 0);
-  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.25", 7, MakeText(&name, 1, "Ann", 3)), 1);
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29.1", 9, NULL), 0);
+  CHECK_EQ(EXPORT(_LANCHANGENAMEID)("127.0.29.1", 7, 70), 0);
+  CHECK_EQ(EXPORT(_LANDELETEALLNAME)("127.0.29.1"), 0);
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29", 7, MakeText(&name, 1, "Ann", 3)), 1);
   CHECK_EQ(name.count, 1);
   CHECK_EQ(EXPORT(_LANSENDNAME)(NULL, 7, MakeText(&name, 1, "Ann", 3)), 1);
   CHECK_EQ(name.count, 1);
@@ -422,12 +444,12 @@ static void SendVoice(void) {
 /* The greeting terminal's number (00 00 01 02) is the result. */
 static void LanSendVoice(void) {
   struct HostText text;
-  CHECK_EQ(EXPORT(_LANSENDVOICE)("127.0.25.2", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
+  CHECK_EQ(EXPORT(_LANSENDVOICE)("127.0.29.2", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
                                  MakeText(&text, 1, "AB", 2)),
            258);
   CHECK_EQ(text.count, 1);
-  CHECK_EQ(EXPORT(_LANDELVOICE)("127.0.25.2", 300), 0);
-  CHECK_EQ(EXPORT(_LANDELALLVOICE)("127.0.25.2"), 0);
+  CHECK_EQ(EXPORT(_LANDELVOICE)("127.0.29.2", 300), 0);
+  CHECK_EQ(EXPORT(_LANDELALLVOICE)("127.0.29.2"), 0);
 }
 
 /* Two records in the day's file, the name cut to 8 bytes; a null prefix
@@ -476,10 +498,12 @@ static const struct WineCase kCases[] = {
      LanDownload},
     {"lan-many-download",
      "tcp 127.0.24.2 --records 40 " STORE_SAVED "; tcp 127.0.24.3 --records 40", LanManyDownload},
+    {"settings", "com2 --command-fault 0x13:block:nak; tcp 127.0.25.1", SettingsSerialAndNetwork},
+    {"set-baud-rate", "com2 --baud 19200", SetBaudRate},
     {"sendname", "com2 --baud 57600", SendName},
-    {"lan-sendname", "tcp 127.0.25.1", LanSendName},
+    {"lan-sendname", "tcp 127.0.29.1", LanSendName},
     {"sendvoice", "com2 --baud 57600", SendVoice},
-    {"lan-sendvoice", "tcp 127.0.25.2,greeting=0000010209090909", LanSendVoice},
+    {"lan-sendvoice", "tcp 127.0.29.2,greeting=0000010209090909", LanSendVoice},
     {"copyname", "", CopyName},
 };
 

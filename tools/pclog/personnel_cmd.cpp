@@ -26,22 +26,6 @@ using namespace wpl::personnel;
 using Bytes = std::vector<uint8_t>;
 using Numbers = std::vector<int32_t>;
 
-// A serial terminal (address, the port the scan starts from) or, with --ip,
-// a network one.
-struct Target {
-  std::shared_ptr<SerialTarget> serial;
-  std::string ip;
-  bool network() const { return !ip.empty(); }
-};
-
-std::shared_ptr<Target> AddTarget(CLI::App* sub, bool network) {
-  auto t = std::make_shared<Target>();
-  t->serial = AddSerialTarget(sub);
-  if (network)
-    sub->add_option("--ip", t->ip, "A network terminal's IPv4 address instead (TCP port 1024)");
-  return t;
-}
-
 // Texts from UTF-8 to the terminal's code page and back, through iconv.
 class Recoder {
  public:
@@ -94,7 +78,7 @@ std::shared_ptr<std::string> AddEncoding(CLI::App* sub) {
 // --- Single operations ---------------------------------------------------
 
 using SerialCall =
-    std::function<int32_t(wpl::Env&, const SerialTarget&, const Numbers&, const Bytes&)>;
+    std::function<wpl::link::SerialResult(wpl::Env&, const Target&, const Numbers&, const Bytes&)>;
 using LanCall = std::function<int32_t(wpl::Env&, const char*, const Numbers&, const Bytes&)>;
 
 struct Operation {
@@ -123,7 +107,7 @@ const Operation kOperations[] = {
      {"person"},
      "name",
      [](auto& env, auto& t, auto& n, auto& text) {
-       return Done(SendName(env, t.address, t.port, n[0], text));
+       return SendName(env, t.address, t.port, n[0], text);
      },
      [](auto& env, auto ip, auto& n, auto& text) { return LanSendName(env, ip, n[0], text); }},
     {"names",
@@ -132,7 +116,7 @@ const Operation kOperations[] = {
      {"first", "second"},
      nullptr,
      [](auto& env, auto& t, auto& n, auto&) {
-       return Done(ChangeNameId(env, t.address, t.port, n[0], n[1]));
+       return ChangeNameId(env, t.address, t.port, n[0], n[1]);
      },
      [](auto& env, auto ip, auto& n, auto&) { return LanChangeNameId(env, ip, n[0], n[1]); }},
     {"names",
@@ -140,12 +124,12 @@ const Operation kOperations[] = {
      "Delete every name",
      {},
      nullptr,
-     [](auto& env, auto& t, auto&, auto&) { return Done(DeleteAllNames(env, t.address, t.port)); },
+     [](auto& env, auto& t, auto&, auto&) { return DeleteAllNames(env, t.address, t.port); },
      [](auto& env, auto ip, auto&, auto&) { return LanDeleteAllNames(env, ip); }},
     {"voice", "send", "Load one voice prompt entry: thirteen values and a text", kVoiceValueNames,
      "text",
      [](auto& env, auto& t, auto& n, auto& text) {
-       return Done(SendVoice(env, t.address, t.port, VoiceValuesOf(n), text));
+       return SendVoice(env, t.address, t.port, VoiceValuesOf(n), text);
      },
      [](auto& env, auto ip, auto& n, auto& text) {
        const auto g = LanSendVoice(env, ip, VoiceValuesOf(n), text);
@@ -157,16 +141,14 @@ const Operation kOperations[] = {
      "Delete one voice prompt entry (0: all)",
      {"voice"},
      nullptr,
-     [](auto& env, auto& t, auto& n, auto&) {
-       return Done(DeleteVoice(env, t.address, t.port, n[0]));
-     },
+     [](auto& env, auto& t, auto& n, auto&) { return DeleteVoice(env, t.address, t.port, n[0]); },
      [](auto& env, auto ip, auto& n, auto&) { return LanDeleteVoice(env, ip, n[0]); }},
     {"voice",
      "delete-all",
      "Delete every voice prompt entry",
      {},
      nullptr,
-     [](auto& env, auto& t, auto&, auto&) { return Done(DeleteAllVoices(env, t.address, t.port)); },
+     [](auto& env, auto& t, auto&, auto&) { return DeleteAllVoices(env, t.address, t.port); },
      [](auto& env, auto ip, auto&, auto&) { return LanDeleteAllVoices(env, ip); }},
     {"card-only",
      "add",
@@ -174,7 +156,7 @@ const Operation kOperations[] = {
      {"person"},
      nullptr,
      [](auto& env, auto& t, auto& n, auto&) {
-       return Done(CardOnly(env, t.address, t.port, CardOnlyOp::kAdd, n[0]));
+       return CardOnly(env, t.address, t.port, CardOnlyOp::kAdd, n[0]);
      },
      nullptr},
     {"card-only",
@@ -183,7 +165,7 @@ const Operation kOperations[] = {
      {"person"},
      nullptr,
      [](auto& env, auto& t, auto& n, auto&) {
-       return Done(CardOnly(env, t.address, t.port, CardOnlyOp::kRemove, n[0]));
+       return CardOnly(env, t.address, t.port, CardOnlyOp::kRemove, n[0]);
      },
      nullptr},
     {"card-only",
@@ -192,20 +174,15 @@ const Operation kOperations[] = {
      {},
      nullptr,
      [](auto& env, auto& t, auto&, auto&) {
-       return Done(CardOnly(env, t.address, t.port, CardOnlyOp::kClear));
+       return CardOnly(env, t.address, t.port, CardOnlyOp::kClear);
      },
      nullptr},
 };
 
-int32_t RunOperation(wpl::Env& env, const Operation& op, const Target& t, const Numbers& n,
-                     const Bytes& text) {
-  return t.network() ? op.lan(env, t.ip.c_str(), n, text) : op.serial(env, *t.serial, n, text);
-}
-
 void AddOperation(CLI::App* family, const Operation& op, wpl::Env& env) {
   auto* sub = family->add_subcommand(op.name, op.help);
   auto encoding = AddEncoding(sub);
-  auto target = AddTarget(sub, static_cast<bool>(op.lan));
+  auto target = AddTarget(sub);
   auto numbers = std::make_shared<Numbers>(op.numbers.size());
   for (size_t i = 0; i < op.numbers.size(); ++i)
     sub->add_option(op.numbers[i], (*numbers)[i])->required();
@@ -218,9 +195,18 @@ void AddOperation(CLI::App* family, const Operation& op, wpl::Env& env) {
       std::fprintf(stderr, "the text has characters %s cannot hold\n", encoding->c_str());
       Finish(2);
     }
-    const int32_t r = RunOperation(env, op, *target, *numbers, *bytes);
-    std::printf("%s %s: %s\n", op.family, op.name, r == 0 ? "done" : "failed");
-    Finish(r);
+    const std::string what = std::string(op.family) + " " + op.name;
+    if (target->network()) {
+      if (!op.lan) throw CLI::ValidationError("--ip", what + " has no network form");
+      CheckIp(*target);
+      const int32_t r = op.lan(env, target->ip.c_str(), *numbers, *bytes);
+      std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", what.c_str(),
+                  target->ip.c_str());
+      Finish(r);
+    }
+    const auto r = op.serial(env, *target, *numbers, *bytes);
+    Report(what.c_str(), r, *target);
+    Finish(wpl::link::DoneOrFailed(r));
   });
 }
 
@@ -371,9 +357,8 @@ const Table kTables[] = {
          why = "name longer than " + std::to_string(kMaxNameBytes) + " bytes";
          return 1;
        }
-       return t.network()
-                  ? LanSendName(env, t.ip.c_str(), r.numbers[0], r.text)
-                  : Done(SendName(env, t.serial->address, t.serial->port, r.numbers[0], r.text));
+       return t.network() ? LanSendName(env, t.ip.c_str(), r.numbers[0], r.text)
+                          : Done(SendName(env, t.address, t.port, r.numbers[0], r.text));
      },
      true},
     {"voice",
@@ -386,15 +371,14 @@ const Table kTables[] = {
        }
        const auto values = VoiceValuesOf(r.numbers);
        if (t.network()) return LanSendVoice(env, t.ip.c_str(), values, r.text) ? 0 : 1;
-       return Done(SendVoice(env, t.serial->address, t.serial->port, values, r.text));
+       return Done(SendVoice(env, t.address, t.port, values, r.text));
      },
      true},
     {"card-only",
      "person number (0-65535)",
      {1, 65535, false},
      [](wpl::Env& env, const Target& t, const Row& r, std::string&) {
-       return Done(
-           CardOnly(env, t.serial->address, t.serial->port, CardOnlyOp::kAdd, r.numbers[0]));
+       return Done(CardOnly(env, t.address, t.port, CardOnlyOp::kAdd, r.numbers[0]));
      },
      false},
 };
@@ -403,7 +387,7 @@ void AddLoad(CLI::App* family, const Table& table, wpl::Env& env) {
   auto* sub = family->add_subcommand(
       "load", std::string("Load every row of a CSV file (UTF-8): ") + table.rows);
   auto encoding = AddEncoding(sub);
-  auto target = AddTarget(sub, table.network);
+  auto target = AddTarget(sub);
   auto file = std::make_shared<std::string>();
   auto copyTo = std::make_shared<std::string>();
   sub->add_option("file", *file, "The CSV file")->required();
@@ -411,6 +395,11 @@ void AddLoad(CLI::App* family, const Table& table, wpl::Env& env) {
     sub->add_option("--copy-to", *copyTo,
                     "Append each loaded name to this prefix + NAMmmdd.DAT, as _COPYNAME does");
   sub->callback([&env, &table, target, file, copyTo, encoding] {
+    if (target->network()) {
+      if (!table.network)
+        throw CLI::ValidationError("--ip", std::string(table.family) + " has no network form");
+      CheckIp(*target);
+    }
     std::ifstream in(*file, std::ios::binary);
     if (!in) {
       std::fprintf(stderr, "cannot read %s\n", file->c_str());

@@ -1,25 +1,58 @@
 // pclog-sim: KORVANE terminals on a pseudo-terminal and on loopback TCP
 // addresses, for tests and demos.
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
 
-#include <CLI/CLI.hpp>
-
 #include "pty_frontend.h"
 #include "record_options.h"
+#include "settings_options.h"
 #include "tcp_frontend.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
 void OnSignal(int) { g_stop = true; }
+// SIGUSR1 asks every front-end to print what its terminals hold.
+std::atomic<unsigned> g_stateRequests{0};
+void OnStateSignal(int) { g_stateRequests.fetch_add(1); }
+
+// What each terminal holds, one JSON object a line, named by its link or
+// its address.
+struct Named {
+  std::string name;
+  const wpl::sim::TerminalModel* model;
+};
+
+void PrintStates(const std::vector<Named>& terminals, std::FILE* out) {
+  static std::mutex mutex;  // the front-ends print from their own threads
+  std::lock_guard lock(mutex);
+  for (const Named& t : terminals) {
+    const std::string state = t.model->StateJson();
+    std::fprintf(out, "{\"terminal\":\"%s\",%s\n", t.name.c_str(), state.c_str() + 1);
+  }
+  std::fflush(out);
+}
+
+// Called by a front-end on its own thread: prints its terminals once for
+// every SIGUSR1 that came since it last looked.
+std::function<void()> StatePrinter(std::vector<Named> terminals) {
+  return [terminals = std::move(terminals), seen = 0u]() mutable {
+    const unsigned requests = g_stateRequests.load();
+    if (requests == seen) return;
+    seen = requests;
+    PrintStates(terminals, stdout);
+  };
+}
 
 // A network terminal from "ADDRESS[,FAULT...]": each FAULT is one of the
 // answer faults or close-after-frame, close-at-once, close-after-bytes=N, or
@@ -72,24 +105,6 @@ void ApplyNetworkFault(NetworkTerminal& t, const std::string& fault,
   }
 }
 
-// What every terminal holds, as one JSON object keyed by where it listens.
-bool WriteState(const std::string& path, const wpl::sim::TerminalModel* pty,
-                const std::vector<std::pair<std::string, const wpl::sim::TerminalModel*>>& lan) {
-  std::ofstream out(path);
-  out << '{';
-  const char* sep = "";
-  if (pty) {
-    out << "\"pty\":" << pty->StateJson();
-    sep = ",";
-  }
-  for (const auto& [address, model] : lan) {
-    out << sep << '"' << address << "\":" << model->StateJson();
-    sep = ",";
-  }
-  out << "}\n";
-  return static_cast<bool>(out.flush());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +113,7 @@ int main(int argc, char** argv) {
   std::string link;
   std::vector<std::string> tcp;
   std::string readyPath;
+  std::string statePath;
   std::string logPath;
   std::string fault = "none";
   int address = 1;
@@ -113,21 +129,22 @@ int main(int argc, char** argv) {
                                 "close-after-frame, close-at-once, close-after-bytes=N, "
                                 "greeting=HEX");
   app.add_option("--ready", readyPath, "Create this file once every terminal is being served");
+  app.add_option("--state", statePath,
+                 "At exit, write what each terminal holds to this file (JSON, a line each); "
+                 "SIGUSR1 prints it on stdout at any time, and so does the exit");
   app.add_option("--address", address, "Terminal address byte")->check(CLI::Range(0, 255));
   app.add_option("--baud", baud, "Line speed the terminal listens at");
   app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")
       ->check(CLI::Range(1, 2));
   app.add_option("--log", logPath, "Log every received byte with a timestamp to this file");
-  std::string statePath;
-  app.add_option("--state", statePath,
-                 "On exit, write what every terminal holds (settings, users, names, voice "
-                 "entries, card-only list) to this file as JSON");
   app.add_option("--fault", fault, "Answer to frames: none, silent, nak, late, wrong-speed")
       ->check(CLI::IsMember({"none", "silent", "nak", "late", "wrong-speed"}));
   app.add_option("--ack-delay-ms", ackDelayMs, "Delay of the ACK with --fault late");
   app.add_flag("--pace", pace, "Send no faster than the line speed carries bytes");
   RecordOptions records;
   AddRecordOptions(app, records);
+  SettingsOptions settingsOptions;
+  AddSettingsOptions(app, settingsOptions);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
@@ -147,6 +164,7 @@ int main(int argc, char** argv) {
   config.ackDelay = Millis{ackDelayMs};
   config.pace = pace;
   ApplyRecordOptions(records, config);
+  std::vector<Named> networkNames, ptyNames;
 
   std::FILE* log = nullptr;
   if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "a"))) {
@@ -157,12 +175,16 @@ int main(int argc, char** argv) {
   sa.sa_handler = OnSignal;
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+  struct sigaction state {};
+  state.sa_handler = OnStateSignal;
+  state.sa_flags = SA_RESTART;
+  sigaction(SIGUSR1, &state, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
   try {
+    ApplySettingsOptions(settingsOptions, config);
     // The network terminals: one model each, kept across connections.
     std::deque<TerminalModel> networkModels;
-    std::vector<std::pair<std::string, const TerminalModel*>> networkStates;
     TcpFrontend network(log);
     for (const std::string& text : tcp) {
       NetworkTerminal t = ParseNetworkTerminal(text, kFaults);
@@ -170,8 +192,8 @@ int main(int argc, char** argv) {
       c.network = true;
       if (t.ackFault) c.ackFault = *t.ackFault;
       network.Add(t.address, networkModels.emplace_back(c), t.faults);
-      networkStates.emplace_back(t.address, &networkModels.back());
       LoadRecords(records, networkModels.back());
+      networkNames.push_back({t.address, &networkModels.back()});
       std::printf("pclog-sim: network terminal on %s:%u\n", t.address.c_str(), kTerminalPort);
     }
     std::optional<TerminalModel> model;
@@ -180,23 +202,30 @@ int main(int argc, char** argv) {
       model.emplace(config);
       LoadRecords(records, *model);
       pty.emplace(*model, link, log);
+      ptyNames.push_back({link, &*model});
       std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
                   pty->devicePath().c_str());
     }
     std::fflush(stdout);
     if (!readyPath.empty()) std::ofstream ready(readyPath);
     if (tcp.empty()) {
-      pty->Run(g_stop);
+      pty->Run(g_stop, StatePrinter(ptyNames));
     } else if (!pty) {
-      network.Run(g_stop);
+      network.Run(g_stop, StatePrinter(networkNames));
     } else {
-      std::thread serveNetwork([&] { network.Run(g_stop); });
-      pty->Run(g_stop);
+      std::thread serveNetwork([&] { network.Run(g_stop, StatePrinter(networkNames)); });
+      pty->Run(g_stop, StatePrinter(ptyNames));
       serveNetwork.join();
     }
-    if (!statePath.empty() && !WriteState(statePath, model ? &*model : nullptr, networkStates)) {
-      std::fprintf(stderr, "pclog-sim: cannot write %s\n", statePath.c_str());
-      return 1;
+    // Every front-end has stopped: what the terminals hold is final.
+    std::vector<Named> all = ptyNames;
+    all.insert(all.end(), networkNames.begin(), networkNames.end());
+    PrintStates(all, stdout);
+    if (!statePath.empty()) {
+      std::FILE* f = std::fopen(statePath.c_str(), "w");
+      if (!f) throw std::runtime_error("cannot write " + statePath);
+      PrintStates(all, f);
+      std::fclose(f);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pclog-sim: %s\n", e.what());

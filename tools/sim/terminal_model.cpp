@@ -38,8 +38,6 @@ bool TerminalModel::Accepts(LineState line) const {
 }
 
 void TerminalModel::Receive(std::span<const uint8_t> bytes, LineState line, Nanos now) {
-  // A new speed is taken up once the answer at the old one has gone.
-  if (nextBaud_) config_.baud = *std::exchange(nextBaud_, std::nullopt);
   if (!Accepts(line)) {
     // Garbage on the line: whatever frame was being assembled is broken.
     window_.clear();
@@ -177,6 +175,8 @@ size_t TerminalModel::Transmit(std::span<uint8_t> out, Nanos now) {
     out[n++] = out_.front().byte;
     out_.pop_front();
   }
+  // A new speed is taken up once the answer at the old one has gone.
+  if (out_.empty() && nextBaud_) config_.baud = *std::exchange(nextBaud_, std::nullopt);
   return n;
 }
 

@@ -108,10 +108,10 @@ class Win32Sockets : public Sockets {
   std::unique_ptr<Socket> Create() override {
     const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) return nullptr;
-    // Each send leaves at once (see the POSIX twin): paced single bytes
-    // must not be held back and coalesced.
+    // Every send goes out as it is made (see the POSIX sockets: the paced
+    // pieces must not wait for the ACK of the one before).
     const BOOL on = TRUE;
-    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    (void)::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     return std::make_unique<Win32Socket>(s);
   }
 };
