@@ -68,7 +68,8 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANDELETEALLNAME(const char* ip) {
 WPL_EXPORT int32_t WPCLOG_CALL _COPYNAME(const char* prefix, int32_t person, const char* name) {
   return Guarded(1, [&] {
     const CountedText text(name);
-    if (!prefix) return 1;
+    // A negative length is no text the host made.
+    if (!prefix || text.length() < 0) return 1;
     return CopyName(ProcessEnv(), prefix, person, text.UpToZero(kNameRecordName));
   });
 }

@@ -363,6 +363,8 @@ static void SetBaudRate(void) {
   start = NowMs();
   CHECK_EQ(EXPORT(_SETBAUDRATE)(3, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12), 1);
   CHECK(NowMs() - start < 1000);
+}
+
 /* --- The personnel tables ---------------------------------------------- */
 
 /* A counted text as a host language lays it out: the reference count, the
