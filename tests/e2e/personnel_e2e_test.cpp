@@ -59,7 +59,7 @@ TEST(Personnel, LoadFiveHundredNamesWithABadRow) {
   }
   SimProcess sim({"--tcp", "127.0.28.1", "--state", state, "--ready", ready}, ready);
   const std::string out = RunShell(std::string(PCLOG_CLI) + " names load " + csv +
-                              " --ip 127.0.28.1 --encoding GBK --copy-to " + prefix);
+                                   " --ip 127.0.28.1 --encoding GBK --copy-to " + prefix);
   EXPECT_NE(out.find("line 8: not a number"), std::string::npos) << out;
   EXPECT_NE(out.find("501 loaded, 1 failed"), std::string::npos) << out;
   EXPECT_NE(out.find("exit 1"), std::string::npos) << out;
@@ -136,6 +136,32 @@ TEST(Personnel, CardOnlyAndVoiceOnAPty) {
   EXPECT_NE(json.find("\"names\":{}"), std::string::npos) << json;
   EXPECT_NE(json.find("\"cardOnly\":\"259\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"voices\":{\"77\":"), std::string::npos) << json;
+}
+
+TEST(Personnel, LoadTheCardOnlyListAndVoiceEntries) {
+  PortFolder ports;
+  const std::string state = ports.dir() + "/state.json", ready = ports.dir() + "/ready";
+  const std::string cards = ports.dir() + "/cards.csv", voices = ports.dir() + "/voices.csv";
+  std::ofstream(cards) << "1\n2\nx\n3\n";
+  std::ofstream(voices) << "1,300,0,0,0,0,0,0,0,0,0,0,0,hi\n1,301,0,0,0,0,0,0,0,0,0,0,0\n";
+  SimProcess sim({"--link", ports.Port(2), "--tcp", "127.0.28.4,greeting=0000010209090909",
+                  "--state", state, "--ready", ready},
+                 ready);
+  const std::string cli = PCLOG_CLI;
+  const std::string out = RunShell(cli + " card-only load " + cards + " --port 2");
+  EXPECT_NE(out.find("line 3: not a number"), std::string::npos) << out;
+  EXPECT_NE(out.find("3 loaded, 1 failed"), std::string::npos) << out;
+  const std::string voice = RunShell(cli + " voice load " + voices + " --ip 127.0.28.4");
+  EXPECT_NE(voice.find("line 2: expected 13 numbers and a text"), std::string::npos) << voice;
+  EXPECT_NE(voice.find("1 loaded, 1 failed"), std::string::npos) << voice;
+  // The card-only list has no network form.
+  const std::string refused = RunShell(cli + " card-only load " + cards + " --ip 127.0.28.4");
+  EXPECT_NE(refused.find("no network form"), std::string::npos) << refused;
+  EXPECT_EQ(refused.find("exit 0"), std::string::npos) << refused;
+  ASSERT_EQ(sim.Stop(), 0);
+  const std::string json = ReadFile(state);
+  EXPECT_NE(json.find("\"cardOnly\":\"1-3\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"voices\":{\"300\":"), std::string::npos) << json;
 }
 
 }  // namespace
