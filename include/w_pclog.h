@@ -116,6 +116,44 @@ int32_t WPCLOG_CALL _GETSNLENTH(int32_t address, int32_t port);
  * thread's next call of the same export; the host does not free it. */
 const char* WPCLOG_CALL _REALDOWNLOAD(int32_t address, int32_t port);
 const char* WPCLOG_CALL _LANREALDOWNLOAD(const char* ip);
+/* Names, keyed by person number (0..65535, high byte first on the wire). The
+ * name of _SENDNAME is zero-terminated; those of _LANSENDNAME and _COPYNAME
+ * are counted texts: the length (32 bits) in the 4 bytes before the first
+ * character, a reference count in the 4 before those, raised for the call
+ * unless it is -1; a null pointer is the empty text. A name is sent whole,
+ * at most 253 bytes (longer: 1, nothing sent). _COPYNAME appends person and
+ * the name's first 8 bytes to prefix + "NAM" + MMDD + ".DAT". 0 done, 1
+ * failed. */
+int32_t WPCLOG_CALL _SENDNAME(int32_t address, int32_t port, int32_t person, const char* name);
+int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, const char* name);
+int32_t WPCLOG_CALL _CHANGENAMEID(int32_t address, int32_t port, int32_t first, int32_t second);
+int32_t WPCLOG_CALL _LANCHANGENAMEID(const char* ip, int32_t first, int32_t second);
+int32_t WPCLOG_CALL _DELETEALLNAME(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _LANDELETEALLNAME(const char* ip);
+int32_t WPCLOG_CALL _COPYNAME(const char* prefix, int32_t person, const char* name);
+
+/* Voice prompts: thirteen values (2, 3 and 5 sent as 16-bit numbers, the
+ * others by their low byte) and a counted text of at most 99 bytes. Voice
+ * number 0 deletes every entry. 0 done, 1 failed; _LANSENDVOICE returns the
+ * terminal's greeting number, 0 on failure. */
+int32_t WPCLOG_CALL _SENDVOICE(int32_t address, int32_t port, int32_t v1, int32_t v2, int32_t v3,
+                               int32_t v4, int32_t v5, int32_t v6, int32_t v7, int32_t v8,
+                               int32_t v9, int32_t v10, int32_t v11, int32_t v12, int32_t v13,
+                               const char* text);
+int32_t WPCLOG_CALL _DELVOICE(int32_t address, int32_t port, int32_t voice);
+int32_t WPCLOG_CALL _DELALLVOICE(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _LANSENDVOICE(const char* ip, int32_t v1, int32_t v2, int32_t v3, int32_t v4,
+                                  int32_t v5, int32_t v6, int32_t v7, int32_t v8, int32_t v9,
+                                  int32_t v10, int32_t v11, int32_t v12, int32_t v13,
+                                  const char* text);
+int32_t WPCLOG_CALL _LANDELVOICE(const char* ip, int32_t voice);
+int32_t WPCLOG_CALL _LANDELALLVOICE(const char* ip);
+
+/* The card-only list: persons who clock with their card alone. 0
+ * acknowledged, 1 failed. */
+int32_t WPCLOG_CALL _SENDONLYCARD(int32_t address, int32_t port, int32_t person);
+int32_t WPCLOG_CALL _DELONLYCARD(int32_t address, int32_t port, int32_t person);
+int32_t WPCLOG_CALL _DELALLONLYCARD(int32_t address, int32_t port);
 
 #ifdef __cplusplus
 }

@@ -32,7 +32,7 @@ void LanConnection::Pause(int ms) {
 LanOpen LanConnection::Open(const char* ip) {
   const auto address = ParseIpv4(ip);
   if (!address) {
-    stage_ = Stage::kRefused;
+    stage_ = ip ? Stage::kBadAddress : Stage::kRefused;
     return LanOpen::kBadAddress;
   }
   Pause(row_.pacing.openingMs);
@@ -115,7 +115,8 @@ void LanConnection::Close(bool success) {
       break;
     case Stage::kConnectFailed: closingPause = true; break;
     case Stage::kSocketFailed: closingPause = p.closingFrom != ClosingPause::kFromConnect; break;
-    case Stage::kStartupFailed: closingPause = p.closingFrom == ClosingPause::kEveryPath; break;
+    case Stage::kStartupFailed:
+    case Stage::kBadAddress: closingPause = p.closingFrom == ClosingPause::kEveryPath; break;
     case Stage::kIdle:
     case Stage::kRefused: break;
   }

@@ -61,7 +61,8 @@ class LanConnection {
 
   // Opening pause, start-up, socket, connect to port 1024; on success the two
   // zero-filled buffers. An unreadable IP text fails before anything else,
-  // with no pause and no socket.
+  // with no pause and no socket (a row that pauses on every path still takes
+  // its closing pause in Close).
   LanOpen Open(const char* ip);
 
   // Copies the bytes into the send buffer and makes one send of exactly that
@@ -101,7 +102,17 @@ class LanConnection {
   void Pause(int ms);
 
  private:
-  enum class Stage { kIdle, kRefused, kStartupFailed, kSocketFailed, kConnectFailed, kConnected };
+  // kBadAddress: a text that is no address, which the system would have
+  // taken to a connect doomed to fail; kRefused: no text at all.
+  enum class Stage {
+    kIdle,
+    kRefused,
+    kBadAddress,
+    kStartupFailed,
+    kSocketFailed,
+    kConnectFailed,
+    kConnected
+  };
 
   Env& env_;
   const LanExport& row_;

@@ -18,7 +18,7 @@ namespace wpl::link {
 enum class SerialFinal : uint8_t {
   kNothing,    // the frame's ACK is the whole answer
   kBlockAck,   // an ACK to the block within the final limit
-  kSecondAck,  // (no block) a second ACK within the final limit
+  kSecondAck,  // no block: a second ACK within the final limit, once the work is done
   kOwn,        // the export runs an exchange of its own on the open port
   kValue,      // the 8-byte value reply, answered with ACK when it is good
   kAckValue,   // an ACK to the block within the final limit, then the value reply
@@ -49,7 +49,7 @@ constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, a
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 26>{{
+  return std::array<SerialExport, 35>{{
       {"_TESTCOM", 0x00, S(1)},
       {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
       // The frame goes out once a modem has connected (its own dialogue).
@@ -80,6 +80,17 @@ inline constexpr auto kSerialExports = [] {
       // The real-time fetch: one frame at 57600 on the first port that opens,
       // 0.2 s for each answer, and 10 ms with the port closed before it returns.
       {"_REALDOWNLOAD", 0x17, Millis{200}, kNakOnly, {}, kOwn, {}, {}, Millis{10}},
+      // The personnel tables. The voice text is stored character by
+      // character: a millisecond after each of its bytes (payload offset 17).
+      {"_SENDNAME", 0x0E, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_CHANGENAMEID", 0x06, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_DELETEALLNAME", 0x05, S(1), kNone, {}, kSecondAck, S(10)},
+      {"_SENDVOICE", 0x14, S(2), kBytes, {5, 10, 17, 1, 1}, kBlockAck, S(3)},
+      {"_DELVOICE", 0x15, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_DELALLVOICE", 0x15, S(1), kBytes, {}, kBlockAck, S(10)},
+      {"_SENDONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELALLONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
   }};
 }();
 

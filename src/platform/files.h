@@ -27,6 +27,12 @@ class FileSystem {
   virtual std::unique_ptr<File> OpenReadWrite(const std::string& path) = 0;
   // Creates (or empties) a file for writing, exclusively.
   virtual std::unique_ptr<File> Create(const std::string& path) = 0;
+  // Creates a file for writing, exclusively, only when there is none: an
+  // existing file is left as it is and the call fails. (The default checks
+  // first; the platforms make it one step.)
+  virtual std::unique_ptr<File> CreateNew(const std::string& path) {
+    return Exists(path) ? nullptr : Create(path);
+  }
   virtual bool Exists(const std::string& path) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;

@@ -16,8 +16,9 @@ class FaultyFiles : public FileSystem {
   // How many of the coming OpenRead / Create calls fail.
   int refuseOpens = 0;
   int refuseCreates = 0;
-  // Created files refuse every write (a full disk).
+  // Created files refuse every write (a full disk), or every seek.
   bool brokenWrites = false;
+  bool brokenSeeks = false;
   int opens = 0, creates = 0;
 
   std::unique_ptr<File> OpenRead(const std::string& path) override {
@@ -38,7 +39,8 @@ class FaultyFiles : public FileSystem {
       return nullptr;
     }
     auto file = real_.Create(path);
-    if (file && brokenWrites) return std::make_unique<Unwritable>(std::move(file));
+    if (file && (brokenWrites || brokenSeeks))
+      return std::make_unique<Unwritable>(std::move(file), brokenWrites, brokenSeeks);
     return file;
   }
   bool Exists(const std::string& path) override { return real_.Exists(path); }
@@ -55,14 +57,16 @@ class FaultyFiles : public FileSystem {
  private:
   class Unwritable : public File {
    public:
-    explicit Unwritable(std::unique_ptr<File> file) : file_(std::move(file)) {}
+    Unwritable(std::unique_ptr<File> file, bool writes, bool seeks)
+        : file_(std::move(file)), writes_(writes), seeks_(seeks) {}
     int64_t Read(std::span<uint8_t> out) override { return file_->Read(out); }
-    bool Write(std::span<const uint8_t>) override { return false; }
-    bool Seek(int64_t offset) override { return file_->Seek(offset); }
+    bool Write(std::span<const uint8_t> b) override { return !writes_ && file_->Write(b); }
+    bool Seek(int64_t offset) override { return !seeks_ && file_->Seek(offset); }
     int64_t Size() override { return file_->Size(); }
 
    private:
     std::unique_ptr<File> file_;
+    bool writes_, seeks_;
   };
 
   FileSystem& real_;

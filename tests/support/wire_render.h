@@ -1,11 +1,13 @@
-// What the host sent, written out for comparison with the byte examples:
-// "15 | +10 | 01 02 FD": bytes of one write (or send) together, writes apart
-// by " | ", "+N" a pause of N ms between them.
+// What crossed a virtual line or connection, written as the protocol's byte
+// examples are: "15 | +10 | 01 02 FD": the bytes of one write (or send)
+// together, writes apart by " | ", "+N" a pause of N ms between them.
 #pragma once
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "link/block_plan.h"
 #include "virtual_env.h"
 
 namespace wpl::testing {
@@ -19,7 +21,8 @@ inline std::string Render(const std::vector<Piece>& pieces, Nanos from) {
   std::string out;
   auto token = [&](const std::string& t) { out += (out.empty() ? "" : " | ") + t; };
   for (const Piece& p : pieces) {
-    if (p.at > from) token("+" + std::to_string(duration_cast<Millis>(p.at - from).count()));
+    if (p.at > from)
+      token("+" + std::to_string(std::chrono::duration_cast<Millis>(p.at - from).count()));
     std::string hex;
     for (uint8_t b : p.bytes) {
       char h[4];
@@ -30,6 +33,17 @@ inline std::string Render(const std::vector<Piece>& pieces, Nanos from) {
     from = p.at;
   }
   return out;
+}
+
+inline std::string Render(const link::BlockPlan& plan) {
+  std::vector<Piece> pieces;
+  Nanos t{0};
+  for (const auto& s : plan.steps) {
+    t += Millis{s.pauseMs};
+    const auto b = plan.BytesOf(s);
+    pieces.push_back({t, {b.begin(), b.end()}});
+  }
+  return Render(pieces, Nanos{0});
 }
 
 // The host's writes on the serial lines, or its sends on the network.
@@ -45,14 +59,14 @@ inline std::vector<Piece> HostPieces(const VirtualEnv& v, bool network) {
   return pieces;
 }
 
-// What the host sent after the command frame (one send, or five writes on
-// the line), timed from the frame.
+// What the host wrote after the first command frame: on the
+// line a frame is five writes, on a connection one send.
 inline std::string AfterFrame(const VirtualEnv& v, bool network) {
   const std::vector<Piece> pieces = HostPieces(v, network);
   const size_t frame = network ? 1 : 5;
   if (pieces.size() < frame) return "no frame";
-  return Render({pieces.begin() + static_cast<ptrdiff_t>(frame), pieces.end()},
-                pieces[frame - 1].at);
+  const Nanos from = pieces[frame - 1].at;
+  return Render({pieces.begin() + static_cast<ptrdiff_t>(frame), pieces.end()}, from);
 }
 
 }  // namespace wpl::testing

@@ -32,19 +32,7 @@ constexpr const char* kIp = "127.0.12.1";
 constexpr Ipv4Address kAddress{{127, 0, 12, 1}};
 constexpr int kPort = 2;
 
-using testing::Piece;
 using testing::Render;
-
-std::string Render(const link::BlockPlan& plan) {
-  std::vector<Piece> pieces;
-  Nanos t{0};
-  for (const auto& s : plan.steps) {
-    t += Millis{s.pauseMs};
-    const auto b = plan.BytesOf(s);
-    pieces.push_back({t, {b.begin(), b.end()}});
-  }
-  return Render(pieces, Nanos{0});
-}
 
 TEST(BlockPlan, ShapesAndPauses) {
   const Bytes three{0x80, 0x00, 0x90};  // a zero byte, and a sum that wraps to 0x10
@@ -98,7 +86,7 @@ struct Rig {
   }
   // What went out after the frame, on the line or the connection.
   std::string AfterFrame(bool network) const {
-    return network ? testing::AfterFrame(lan, true) : testing::AfterFrame(v, false);
+    return testing::AfterFrame(network ? static_cast<const VirtualEnv&>(lan) : v, network);
   }
   const TerminalModel& Terminal(bool network) const {
     return network ? lan.terminal : serialTerminal;

@@ -453,6 +453,115 @@ static void RealDownload(void) {
   CHECK_STR(text, "00025820090515083095");
 }
 
+/* --- The personnel tables ---------------------------------------------- */
+
+/* A counted text as a host language lays it out: the reference count, the
+ * length, then the characters (the pointer passed points at them). */
+struct HostText {
+  int32_t count;
+  int32_t length;
+  char chars[128];
+};
+
+static const char* MakeText(struct HostText* t, int32_t count, const char* text, int32_t length) {
+  t->count = count;
+  t->length = length;
+  memset(t->chars, 0, sizeof t->chars);
+  memcpy(t->chars, text, (size_t)length);
+  return t->chars;
+}
+
+/* A zero-terminated name whole, an empty one, one too long (no traffic, at
+ * once); the second ACK of the deletion of all names; the card-only list. */
+static void SendName(void) {
+  char tooLong[300];
+  unsigned long long start;
+  memset(tooLong, 'n', 254);
+  tooLong[254] = 0;
+  CHECK_EQ(EXPORT(_SENDNAME)(1, 2, 258, "ABC"), 0);
+  CHECK_EQ(EXPORT(_SENDNAME)(1, 2, 259, NULL), 0);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_SENDNAME)(1, 2, 260, tooLong), 1);
+  CHECK(NowMs() - start < 100);
+  CHECK_EQ(EXPORT(_CHANGENAMEID)(1, 2, 258, 300), 0);
+  CHECK_EQ(EXPORT(_DELETEALLNAME)(1, 2), 0);
+  CHECK_EQ(EXPORT(_SENDONLYCARD)(1, 2, 258), 0);
+  CHECK_EQ(EXPORT(_DELONLYCARD)(1, 2, 258), 0);
+  CHECK_EQ(EXPORT(_DELALLONLYCARD)(1, 2), 0);
+}
+
+/* Counted texts built here: the count is raised for the call and back
+ * after it, a constant (-1) is left alone, a null pointer is the empty
+ * name. A text that is no address fails after the 25 ms closing pause. */
+static void LanSendName(void) {
+  struct HostText name, constant;
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29.1", 7, MakeText(&name, 1, "Ann", 3)), 0);
+  CHECK_EQ(name.count, 1);
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29.1", 8, MakeText(&constant, -1, "Bob", 3)), 0);
+  CHECK_EQ(constant.count, -1);
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29.1", 9, NULL), 0);
+  CHECK_EQ(EXPORT(_LANCHANGENAMEID)("127.0.29.1", 7, 70), 0);
+  CHECK_EQ(EXPORT(_LANDELETEALLNAME)("127.0.29.1"), 0);
+  CHECK_EQ(EXPORT(_LANSENDNAME)("127.0.29", 7, MakeText(&name, 1, "Ann", 3)), 1);
+  CHECK_EQ(name.count, 1);
+  CHECK_EQ(EXPORT(_LANSENDNAME)(NULL, 7, MakeText(&name, 1, "Ann", 3)), 1);
+  CHECK_EQ(name.count, 1);
+}
+
+/* Sixteen stdcall arguments. The 90 text bytes are paced a millisecond
+ * apart: with the system timer at its default 15.6 ms the call would take
+ * 1.4 s, with the finer timer the export asks for about 0.1 s. */
+static void SendVoice(void) {
+  struct HostText text;
+  char bytes[90];
+  unsigned long long start, took;
+  memset(bytes, 'v', sizeof bytes);
+  MakeText(&text, 1, bytes, sizeof bytes);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_SENDVOICE)(1, 2, 1, 0x1234, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, text.chars), 0);
+  took = NowMs() - start;
+  printf("  90-byte voice text loaded in %llu ms\n", took);
+  CHECK(took < 700);
+  CHECK_EQ(text.count, 1);
+  CHECK_EQ(EXPORT(_DELVOICE)(1, 2, 0x1234), 0);
+  CHECK_EQ(EXPORT(_DELALLVOICE)(1, 2), 0);
+  /* Over 99 bytes: refused before any port is opened. */
+  text.length = 100;
+  CHECK_EQ(EXPORT(_SENDVOICE)(1, 2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, text.chars), 1);
+  CHECK_EQ(text.count, 1);
+}
+
+/* The greeting terminal's number (00 00 01 02) is the result. */
+static void LanSendVoice(void) {
+  struct HostText text;
+  CHECK_EQ(EXPORT(_LANSENDVOICE)("127.0.29.2", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
+                                 MakeText(&text, 1, "AB", 2)),
+           258);
+  CHECK_EQ(text.count, 1);
+  CHECK_EQ(EXPORT(_LANDELVOICE)("127.0.29.2", 300), 0);
+  CHECK_EQ(EXPORT(_LANDELALLVOICE)("127.0.29.2"), 0);
+}
+
+/* Two records in the day's file, the name cut to 8 bytes; a null prefix
+ * touches nothing. */
+static void CopyName(void) {
+  struct HostText name;
+  char dir[MAX_PATH], path[MAX_PATH], got[64];
+  static const unsigned char expected[] = {0x01, 0x02, 'A', 'B', 'C', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                           0x00, 0x03, 'a', 'b', 'c', 'd',  'e',  'f',  'g',  'h'};
+  SYSTEMTIME now;
+  DataFolder(dir, sizeof dir);
+  CHECK_EQ(EXPORT(_COPYNAME)(dir, 0x0102, MakeText(&name, 1, "ABC", 3)), 0);
+  CHECK_EQ(name.count, 1);
+  CHECK_EQ(EXPORT(_COPYNAME)(dir, 3, MakeText(&name, 1, "abcdefghij", 10)), 0);
+  CHECK_EQ(EXPORT(_COPYNAME)(NULL, 4, MakeText(&name, 1, "x", 1)), 1);
+  CHECK_EQ(name.count, 1);
+  GetLocalTime(&now);
+  snprintf(path, sizeof path, "%sNAM%02u%02u.DAT", dir, now.wMonth, now.wDay);
+  if (CHECK_EQ(ReadWholeFile(path, got, sizeof got), sizeof expected))
+    CHECK(memcmp(got, expected, sizeof expected) == 0);
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -487,6 +596,11 @@ static const struct WineCase kCases[] = {
     {"whatsn", "com2 --card 0x1234=4321 --sn-length 10", WhatSn},
     {"realdownload", "com3 --realtime-feed feed.txt; tcp 127.0.43.1 --realtime-feed feed.txt",
      RealDownload},
+    {"sendname", "com2 --baud 57600", SendName},
+    {"lan-sendname", "tcp 127.0.29.1", LanSendName},
+    {"sendvoice", "com2 --baud 57600", SendVoice},
+    {"lan-sendvoice", "tcp 127.0.29.2,greeting=0000010209090909", LanSendVoice},
+    {"copyname", "", CopyName},
 };
 
 int main(int argc, char** argv) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "link/serial_command.h"
 #include "platform/env.h"
 
 namespace pclog {
@@ -27,30 +28,21 @@ inline std::shared_ptr<SerialTarget> AddSerialTarget(CLI::App* sub) {
   return target;
 }
 
-// A terminal on a serial port (the scan starting at the port) or on the
-// network.
+// A command's terminal: --address/--port (serial) or --ip (network), from
+// one option group.
 struct Target {
   int address = 1;
   int port = 1;
   std::string ip;
   CLI::Option* ipOption = nullptr;
+  bool network() const { return ipOption && ipOption->count() > 0; }
 };
-
-// --address/--port or --ip, in one group.
-inline std::shared_ptr<Target> AddTarget(CLI::App* sub) {
-  auto t = std::make_shared<Target>();
-  auto* group =
-      sub->add_option_group("target", "The terminal: on a serial port, or on the network");
-  auto* address = group->add_option("--address", t->address, "Terminal address (serial)")
-                      ->check(CLI::Range(0, 255))
-                      ->capture_default_str();
-  auto* port = group->add_option("--port", t->port, "Port the scan starts from (serial, 1..6)")
-                   ->check(CLI::Range(1, 6))
-                   ->capture_default_str();
-  t->ipOption = group->add_option("--ip", t->ip, "The terminal's IPv4 address (TCP port 1024)");
-  t->ipOption->excludes(address)->excludes(port);
-  return t;
-}
+std::shared_ptr<Target> AddTarget(CLI::App* sub);
+// Refuses (CLI::ValidationError) an IP text that is not an address, before
+// anything is sent.
+void CheckIp(const Target& t);
+// One line on how a serial command went.
+void Report(const char* what, wpl::link::SerialResult r, const Target& t);
 
 void AddSerialBasics(CLI::App& app, wpl::Env& env);
 void AddNetworkBasics(CLI::App& app, wpl::Env& env);
@@ -60,5 +52,6 @@ void AddConversions(CLI::App& app, wpl::Env& env);
 void AddSettings(CLI::App& app, wpl::Env& env);
 void AddCards(CLI::App& app, wpl::Env& env);
 void AddWatch(CLI::App& app);
+void AddPersonnel(CLI::App& app, wpl::Env& env);
 
 }  // namespace pclog

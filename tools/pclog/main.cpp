@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   pclog::AddSettings(app, env);
   pclog::AddCards(app, env);
   pclog::AddWatch(app);
+  pclog::AddPersonnel(app, env);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "commands.h"
-#include "link/ipv4_text.h"
 #include "settings/line_speed.h"
 #include "settings/settings.h"
 
@@ -71,21 +70,6 @@ const SettingCommand kCommands[] = {
     {"del-lock-number", "Clear the lock number", "_DELLOCKNUM", nullptr},
 };
 
-void Report(const char* what, wpl::link::SerialResult r, const Target& t) {
-  using wpl::link::SerialOutcome;
-  switch (r.outcome) {
-    case SerialOutcome::kDone:
-      std::printf("%s: terminal %d on port %d acknowledged\n", what, t.address, r.port);
-      break;
-    case SerialOutcome::kRefused:
-      std::printf("%s: terminal %d on port %d did not acknowledge\n", what, t.address, r.port);
-      break;
-    case SerialOutcome::kUnanswered:
-      std::printf("%s: no terminal %d answered on any port\n", what, t.address);
-      break;
-  }
-}
-
 void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
   const Setting* serial = c.serial ? FindSetting(c.serial) : nullptr;
   const Setting* network = c.network ? FindSetting(c.network) : nullptr;
@@ -103,8 +87,7 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
     const std::vector<int32_t> v(values->begin(), values->end());
     if (target->ipOption->count() > 0) {
       if (!network) throw CLI::ValidationError("--ip", std::string(c.cli) + " has no network form");
-      if (!wpl::link::ParseIpv4(target->ip.c_str()))
-        throw CLI::ValidationError("--ip", "not an IPv4 address: " + target->ip);
+      CheckIp(*target);
       const int r = wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v);
       std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", c.cli,
                   target->ip.c_str());

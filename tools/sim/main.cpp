@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "modem.h"
@@ -56,13 +57,18 @@ std::function<void()> StatePrinter(std::vector<Named> terminals) {
   };
 }
 
-// A network terminal from "ADDRESS[,FAULT]": FAULT is one of the answer
-// faults or close-after-frame, close-at-once, close-after-bytes=N.
+// A network terminal from "ADDRESS[,FAULT...]": each FAULT is one of the
+// answer faults or close-after-frame, close-at-once, close-after-bytes=N, or
+// greeting=HEX (the bytes the terminal sends as soon as a connection stands,
+// as terminals that take voice entries over the network do).
 struct NetworkTerminal {
   std::string address;
   std::optional<wpl::sim::AckFault> ackFault;
   wpl::sim::NetworkFaults faults;
 };
+
+void ApplyNetworkFault(NetworkTerminal& t, const std::string& fault,
+                       const std::map<std::string, wpl::sim::AckFault>& ackFaults);
 
 NetworkTerminal ParseNetworkTerminal(const std::string& text,
                                      const std::map<std::string, wpl::sim::AckFault>& ackFaults) {
@@ -70,8 +76,23 @@ NetworkTerminal ParseNetworkTerminal(const std::string& text,
   const auto comma = text.find(',');
   t.address = text.substr(0, comma);
   if (comma == std::string::npos) return t;
-  const std::string fault = text.substr(comma + 1);
+  std::stringstream items(text.substr(comma + 1));
+  for (std::string fault; std::getline(items, fault, ',');) ApplyNetworkFault(t, fault, ackFaults);
+  return t;
+}
+
+std::vector<uint8_t> Hex(const std::string& text) {
+  if (text.size() % 2 != 0) throw std::runtime_error("odd number of hex digits: " + text);
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < text.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+void ApplyNetworkFault(NetworkTerminal& t, const std::string& fault,
+                       const std::map<std::string, wpl::sim::AckFault>& ackFaults) {
   const std::string kAfterBytes = "close-after-bytes=";
+  const std::string kGreeting = "greeting=";
   if (auto it = ackFaults.find(fault); it != ackFaults.end()) {
     t.ackFault = it->second;
   } else if (fault == "close-after-frame") {
@@ -80,10 +101,11 @@ NetworkTerminal ParseNetworkTerminal(const std::string& text,
     t.faults.closeAfterSent = 0;
   } else if (fault.rfind(kAfterBytes, 0) == 0) {
     t.faults.closeAfterSent = std::stoul(fault.substr(kAfterBytes.size()));
+  } else if (fault.rfind(kGreeting, 0) == 0) {
+    t.faults.greeting = Hex(fault.substr(kGreeting.size()));
   } else {
     throw std::runtime_error("unknown network fault: " + fault);
   }
-  return t;
 }
 
 }  // namespace
@@ -106,8 +128,9 @@ int main(int argc, char** argv) {
       app.add_option("--link", link, "Path of the symlink to the pty device (e.g. /tmp/com3)");
   auto* tcpOpt = app.add_option("--tcp", tcp,
                                 "A network terminal on port 1024 of a loopback address "
-                                "(127.x.y.z), as ADDRESS[,FAULT]: FAULT is a --fault value or "
-                                "close-after-frame, close-at-once, close-after-bytes=N");
+                                "(127.x.y.z), as ADDRESS[,FAULT...]: FAULT is a --fault value or "
+                                "close-after-frame, close-at-once, close-after-bytes=N, "
+                                "greeting=HEX");
   app.add_option("--ready", readyPath, "Create this file once every terminal is being served");
   app.add_option("--state", statePath,
                  "At exit, write what each terminal holds to this file (JSON, a line each); "

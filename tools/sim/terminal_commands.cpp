@@ -45,12 +45,16 @@ const CommandRule kCommands[] = {
      [](TerminalModel& m, Payload p, Nanos) {
        m.settings().command3.assign(p.begin(), p.end());
        cards::NoteLockNumber(m, p);
+       m.personnel().OnCardOnly(p);
        return kAccept;
      }},
     {0x04, nullptr,
      [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().machineId); }},
     {0x06, nullptr,
-     [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openClose); }},
+     [](TerminalModel& m, Payload p, Nanos) {
+       m.personnel().OnChangeNumber(p);
+       return KeepByte(p, m.settings().openClose);
+     }},
     {0x07, nullptr,
      [](TerminalModel& m, Payload p, Nanos) {
        if (p.size() == 2) m.settings().password = HighLow(p);
@@ -66,7 +70,23 @@ const CommandRule kCommands[] = {
     {0x13, nullptr,
      [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openMode); }},
     {0x14, nullptr,
-     [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openTime); }},
+     [](TerminalModel& m, Payload p, Nanos) {
+       m.personnel().OnVoice(p);
+       return KeepByte(p, m.settings().openTime);
+     }},
+    // The personnel tables: deleting every name answers a second ACK once
+    // the table is empty.
+    {0x05, [](TerminalModel& m, Nanos) { m.personnel().names.clear(); }, nullptr, true},
+    {0x0E, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) {
+       m.personnel().OnName(p);
+       return kAccept;
+     }},
+    {0x15, nullptr,
+     [](TerminalModel& m, Payload p, Nanos) {
+       m.personnel().OnDeleteVoice(p);
+       return kAccept;
+     }},
     {0x18, nullptr, [](TerminalModel& m, Payload p, Nanos) { return Keep(p, m.settings().bell); }},
     // Card numbers and the real-time record.
     {0x10, nullptr, cards::SetSn},

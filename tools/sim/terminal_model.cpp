@@ -242,7 +242,9 @@ std::string TerminalModel::StateJson() const {
     << ",\"usersEnabled\":\"" << Ranges(users_, true) << "\",\"usersDisabled\":\""
     << Ranges(users_, false) << "\",\"records\":" << records_.size() / 6
     << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size();
-  o << ",\"cards\":" << CardsJson(cards_) << '}';
+  o << ",\"cards\":" << CardsJson(cards_);
+  personnel_.AppendJson(o);
+  o << '}';
   return o.str();
 }
 

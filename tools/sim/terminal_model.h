@@ -22,6 +22,7 @@
 #include "card_table.h"
 #include "download_server.h"
 #include "line_peer.h"
+#include "personnel_tables.h"
 
 namespace wpl::sim {
 
@@ -171,6 +172,8 @@ class TerminalModel : public LinePeer {
   const UserTable& users() const { return users_; }
   CardTable& cards() { return cards_; }
   const CardTable& cards() const { return cards_; }
+  PersonnelTables& personnel() { return personnel_; }
+  const PersonnelTables& personnel() const { return personnel_; }
   // The line speed the terminal listens at (changed by the speed setting).
   uint32_t lineSpeed() const { return config_.baud; }
   void ClearRecords() {
@@ -208,6 +211,7 @@ class TerminalModel : public LinePeer {
   TerminalSettings settings_;
   UserTable users_;
   CardTable cards_;
+  PersonnelTables personnel_;
   // The speed setting: 20 'c', 20 'j', then the 13-byte request.
   size_t preamble_ = 0;
   std::vector<uint8_t> request_;

@@ -90,6 +90,10 @@ std::unique_ptr<File> PosixFileSystem::Create(const std::string& path) {
   return OpenLocked(path, O_WRONLY | O_CREAT, true);
 }
 
+std::unique_ptr<File> PosixFileSystem::CreateNew(const std::string& path) {
+  return OpenLocked(path, O_WRONLY | O_CREAT | O_EXCL, false);
+}
+
 bool PosixFileSystem::Exists(const std::string& path) {
   struct stat st{};
   return ::stat(path.c_str(), &st) == 0;

@@ -80,6 +80,10 @@ std::unique_ptr<File> Win32FileSystem::Create(const std::string& path) {
   return OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
+std::unique_ptr<File> Win32FileSystem::CreateNew(const std::string& path) {
+  return OpenExclusive(path, GENERIC_WRITE, CREATE_NEW);
+}
+
 bool Win32FileSystem::Exists(const std::string& path) {
   return Attributes(path) != INVALID_FILE_ATTRIBUTES;
 }

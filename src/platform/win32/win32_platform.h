@@ -24,6 +24,7 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> OpenRead(const std::string& path) override;
   std::unique_ptr<File> OpenReadWrite(const std::string& path) override;
   std::unique_ptr<File> Create(const std::string& path) override;
+  std::unique_ptr<File> CreateNew(const std::string& path) override;
   bool Exists(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
