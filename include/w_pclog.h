@@ -87,6 +87,30 @@ int32_t WPCLOG_CALL _LANSETOPENCLOSE(const char* ip, int32_t value);
 int32_t WPCLOG_CALL _SETBELL(int32_t address, int32_t port, int32_t first, int32_t second,
                              int32_t third);
 
+/* Fingerprint module. Each returns the status byte of the module's reply
+ * (0-255; what it means is the module's), or 255 when the exchange failed.
+ * _FDATXDATA and _GETFDAVER talk to a module on the port directly (9600
+ * baud; the port and the five after it are tried once each): any command
+ * with four 16-bit parameters (low 16 bits used), and the version. */
+int32_t WPCLOG_CALL _FDATXDATA(int32_t port, int32_t command, int32_t p1, int32_t p2, int32_t p3,
+                               int32_t p4);
+int32_t WPCLOG_CALL _GETFDAVER(int32_t port);
+
+/* Templates by user ID through the terminal's pass-through, with files in
+ * FINGERREC beside the data files: IDLIST.TXT, and FP + ID to 4 digits + "_"
+ * + template number + ".TXT" (816 bytes). user 0-2047, attribute 0-15 (low
+ * byte), template number 1 or 2: anything else gives 255 with no file or port
+ * touched. _SENDIDFPREC ignores its fourth argument; _DELIDFPALL returns 0
+ * on success. */
+int32_t WPCLOG_CALL _GETIDLIST(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _SENDIDFPREC(int32_t address, int32_t port, int32_t user, int32_t ignored,
+                                 int32_t number);
+int32_t WPCLOG_CALL _GETIDFPREC(int32_t address, int32_t port, int32_t user, int32_t attribute,
+                                int32_t number);
+int32_t WPCLOG_CALL _DELIDFPREC(int32_t address, int32_t port, int32_t user, int32_t attribute,
+                                int32_t number);
+int32_t WPCLOG_CALL _DELIDFPALL(int32_t address, int32_t port);
+
 #ifdef __cplusplus
 }
 #endif

@@ -47,7 +47,7 @@ constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, a
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 16>{{
+  return std::array<SerialExport, 21>{{
       {"_TESTCOM", 0x00, S(1)},
       {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
       {"_SETTIME", 0x02, S(1), kBytes, {}, kBlockAck, S(1)},
@@ -64,6 +64,13 @@ inline constexpr auto kSerialExports = [] {
       {"_SETOPENMODE", 0x13, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETOPENTIME", 0x14, S(1), kBytes, {}, kBlockAck, S(1)},
       {"_SETBELL", 0x18, S(1), kBytes, {}, kBlockAck, S(5), Millis{1}},
+      // The fingerprint pass-through: AA 55 hands the line to the module
+      // once acknowledged (the module side is in fingerprint/templates.h).
+      {"_GETIDLIST", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_SENDIDFPREC", 0x12, S(1), kBytes, Around(0, 20), kBlockAck, S(10)},
+      {"_GETIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELIDFPALL", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
   }};
 }();
 

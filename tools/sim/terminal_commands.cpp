@@ -36,6 +36,23 @@ BlockVerdict SetPerson(TerminalModel& m, Payload p, bool enabled) {
   return kAccept;
 }
 
+// Command 0x12 carries two kinds of request, told apart by the block.
+// AA 55 asks the terminal to lend its line to the fingerprint module once it
+// has acknowledged the block.
+bool IsPassThrough(Payload p) {
+  return std::equal(p.begin(), p.end(), fingerprint::kPassThroughPayload.begin(),
+                    fingerprint::kPassThroughPayload.end());
+}
+
+BlockVerdict OnCommand12(TerminalModel& m, Payload p, Nanos now) {
+  if (IsPassThrough(p)) {
+    m.HandLineToModule(now);
+    return kAccept;
+  }
+  // Any other payload: the SN query, answered by its own branch.
+  return kAccept;
+}
+
 const CommandRule kCommands[] = {
     {0x00},  // the port test: the ACK is all
     {0x01, [](TerminalModel& m, Nanos) { m.download().Start(m.records()); }},
@@ -61,6 +78,7 @@ const CommandRule kCommands[] = {
     {0x0C, [](TerminalModel& m, Nanos) { ++m.settings().restores; }},
     {0x0D, [](TerminalModel& m, Nanos) { m.ClearRecords(); }},
     {0x0F, [](TerminalModel& m, Nanos) { ++m.settings().restoreAlls; }},
+    {0x12, nullptr, OnCommand12},
     {0x13, nullptr,
      [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openMode); }},
     {0x14, nullptr,

@@ -20,6 +20,7 @@
 
 #include "block_reader.h"
 #include "download_server.h"
+#include "fingerprint_module.h"
 
 namespace wpl::sim {
 
@@ -74,7 +75,19 @@ struct TerminalConfig {
   std::map<uint8_t, CommandFaults> commandFaults;
   // The enrolled persons, as inclusive ranges; all start enabled.
   std::vector<std::pair<uint16_t, uint16_t>> users{{0, 65535}};
+  // The fingerprint module behind the terminal, and whether the line is
+  // the module's alone (a bare module: no terminal, no closing marker).
+  ModuleConfig module;
+  bool moduleOnly = false;
 };
+
+// Who the line belongs to, and so at which speed and framing it is heard
+// and spoken: the terminal at its own speed, or the fingerprint module at
+// 9600 8N1 while the terminal lends it the line.
+enum class LineMode { kTerminal, kModule };
+
+// A pass-through that hears nothing for this long gives the line back.
+constexpr Millis kPassThroughQuiet{20'000};
 
 // What the terminal keeps of the settings the host sends it. The values mean
 // what the terminal makes of them; the model keeps the bytes.
@@ -152,9 +165,17 @@ class TerminalModel {
   void QueueAnswer(const Answer& answer, Nanos now);
   // Hands the following host bytes to an exchange of the command's own.
   void StartConversation(std::unique_ptr<Conversation> c) { conversation_ = std::move(c); }
+  // Lends the line to the fingerprint module once the answer queued now
+  // has gone (at the host's next bytes).
+  void HandLineToModule(Nanos now);
 
   const TerminalConfig& config() const { return config_; }
   bool Accepts(LineState line) const;
+  LineMode lineMode() const { return mode_; }
+  // The speed and framing of the line in its present mode.
+  LineState ModeLine() const;
+  FingerprintModule& module() { return module_; }
+  const FingerprintModule& module() const { return module_; }
 
   // What the terminal has seen: the command bytes of the frames addressed to
   // it, in order.
@@ -188,6 +209,8 @@ class TerminalModel {
   void OnFrame(uint8_t command, Nanos now);
   void OnBlock(ReceivedBlock block, Nanos now);
   void OnSpeedRequest(Nanos now);
+  void TakeUpLineMode(Nanos now);
+  void OnModuleByte(uint8_t b, Nanos now);
   Answer FrameAnswer(uint8_t command) const;
   const CommandFaults* FaultsOf(uint8_t command) const;
   Nanos ByteTime() const;
@@ -209,6 +232,10 @@ class TerminalModel {
   size_t preamble_ = 0;
   std::vector<uint8_t> request_;
   std::optional<uint32_t> nextBaud_;  // taken up once the answer has gone
+  FingerprintModule module_;
+  LineMode mode_ = LineMode::kTerminal;
+  std::optional<LineMode> nextMode_;  // taken up once the answer has gone
+  Nanos lastHeard_{0};                // the last host byte of a pass-through
 };
 
 }  // namespace wpl::sim
