@@ -111,6 +111,18 @@ int32_t WPCLOG_CALL _DELIDFPREC(int32_t address, int32_t port, int32_t user, int
                                 int32_t number);
 int32_t WPCLOG_CALL _DELIDFPALL(int32_t address, int32_t port);
 
+/* Fingerprint backup. 0 done, 1 failed. _ZWBACKUP puts the terminal into
+ * backup mode (command 0x0E with the mode byte, then the terminal's second
+ * ACK within 60 s). _RXZWFILE receives the module's backup at 19200 baud,
+ * two stop bits, into zwbak.txt beside the data files; it receives into
+ * zwbak.new and puts that in the place of zwbak.txt only when the whole
+ * backup has arrived, so a failed receive leaves zwbak.txt as it was.
+ * _TXZWFILE sends zwbak.txt back to the module. Both try the given port and
+ * the five after it once each. */
+int32_t WPCLOG_CALL _ZWBACKUP(int32_t address, int32_t port, int32_t mode);
+int32_t WPCLOG_CALL _RXZWFILE(int32_t port);
+int32_t WPCLOG_CALL _TXZWFILE(int32_t port);
+
 #ifdef __cplusplus
 }
 #endif

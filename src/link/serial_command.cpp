@@ -26,7 +26,8 @@ SerialResult RunSerialCommand(Env& env, const SerialExport& row, int32_t address
       WriteBlock(env, *link->port, plan);
       // There is no second attempt once the frame was acknowledged.
       const bool answered =
-          row.final == SerialFinal::kNothing || WaitAck(env, *link->port, row.finalLimit);
+          (row.final == SerialFinal::kNothing || WaitAck(env, *link->port, row.finalLimit)) &&
+          (row.secondLimit == Millis{0} || WaitAck(env, *link->port, row.secondLimit));
       result.outcome = answered ? SerialOutcome::kDone : SerialOutcome::kRefused;
       env.clock->Sleep(row.closingPause);
     }

@@ -34,6 +34,9 @@ struct SerialExport {
   // Spent after the port is closed, whatever the outcome: the terminal is
   // busy with the command for this long after its answer.
   Millis hold{0};
+  // When set: after the final wait, a second ACK within this limit (the
+  // terminal reports that it has done the work).
+  Millis secondLimit{0};
 };
 
 namespace serial_detail {
@@ -47,7 +50,7 @@ constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, a
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 21>{{
+  return std::array<SerialExport, 22>{{
       {"_TESTCOM", 0x00, S(1)},
       {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
       {"_SETTIME", 0x02, S(1), kBytes, {}, kBlockAck, S(1)},
@@ -71,6 +74,9 @@ inline constexpr auto kSerialExports = [] {
       {"_GETIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
       {"_DELIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
       {"_DELIDFPALL", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      // The backup mode: the block's ACK, then a second one once the
+      // terminal is ready for the backup link.
+      {"_ZWBACKUP", 0x0E, S(1), kBytes, {}, kBlockAck, S(3), {}, {}, S(60)},
   }};
 }();
 

@@ -341,6 +341,51 @@ static void LanManyDownload(void) {
   CHECK_EQ(ReadDataFile("pclog.dat", g_dat, sizeof g_dat), -1);
 }
 
+/* --- The fingerprint backup -------------------------------------------- */
+
+#define BACKUP_SIZE 5000
+static char g_backup[BACKUP_SIZE + 1];
+
+/* Backup mode 5, then the module's 5,000 bytes into zwbak.txt, marked
+ * 01 36 02 at the start. */
+static void BackupReceive(void) {
+  CHECK_EQ(EXPORT(_ZWBACKUP)(1, 2, 5), 0);
+  CHECK_EQ(EXPORT(_RXZWFILE)(2), 0);
+  CHECK_EQ(ReadDataFile("zwbak.txt", g_backup, sizeof g_backup), BACKUP_SIZE);
+  CHECK(memcmp(g_backup, "\x01\x36\x02", 3) == 0);
+  CHECK_EQ(ReadDataFile("zwbak.new", g_backup, sizeof g_backup), -1);
+}
+
+/* 3,500 bytes go back as three blocks, confirmed by the module. */
+static void BackupSend(void) {
+  char dir[MAX_PATH], path[MAX_PATH];
+  DataFolder(dir, sizeof dir);
+  memset(g_backup, 0x5A, BACKUP_SIZE);
+  snprintf(path, sizeof path, "%szwbak.txt", dir);
+  CHECK(WriteWholeFile(path, g_backup, 3500));
+  CHECK_EQ(EXPORT(_TXZWFILE)(3), 0);
+}
+
+/* No zwbak.txt: five boxes with the GBK text, no port opened, then 1. */
+static void BackupMissingFile(void) {
+  static const char text[] =
+      "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe"
+      "pclog.dat,\xc7\xeb\xbc\xec\xb2\xe9WINDOWS\xcf\xb5\xcd\xb3,"
+      "\xc0\xfd\xc8\xe7\xc9\xbe\xb3\xfdWINDOWS\\TEMP\\"
+      "\xcf\xc2\xb5\xc4\xc1\xd9\xca\xb1\xce\xc4\xbc\xfe,"
+      "\xb2\xa2\xd4\xda\xbf\xbc\xc7\xda\xbb\xfa\xc9\xcf\xd6\xb4\xd0\xd0\xbb\xd6\xb8"
+      "\xb4\xb2\xd9\xd7\xf7!";
+  struct SeenDialog seen[WPL_MAX_DIALOGS];
+  int n, i;
+  CHECK_EQ(EXPORT(_TXZWFILE)(2), 1);
+  n = TakeDialogs(seen, WPL_MAX_DIALOGS);
+  CHECK_EQ(n, 5);
+  for (i = 0; i < n; ++i) {
+    CHECK_STR(seen[i].title, "Open Error");
+    CHECK_STR(seen[i].text, text);
+  }
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -367,6 +412,9 @@ static const struct WineCase kCases[] = {
      LanDownload},
     {"lan-many-download",
      "tcp 127.0.24.2 --records 40 " STORE_SAVED "; tcp 127.0.24.3 --records 40", LanManyDownload},
+    {"backup-receive", "com2 --backup-size 5000 --backup-seed 3", BackupReceive},
+    {"backup-send", "com3 --backup-mode", BackupSend},
+    {"backup-missing-file", "display", BackupMissingFile},
 };
 
 int main(int argc, char** argv) {

@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "backup_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
 #include "tcp_frontend.h"
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
   app.add_flag("--pace", pace, "Send no faster than the line speed carries bytes");
   RecordOptions records;
   AddRecordOptions(app, records);
+  BackupOptions backup;
+  AddBackupOptions(app, backup);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
@@ -100,6 +103,12 @@ int main(int argc, char** argv) {
   config.ackDelay = Millis{ackDelayMs};
   config.pace = pace;
   ApplyRecordOptions(records, config);
+  try {
+    ApplyBackupOptions(backup, config);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pclog-sim: %s\n", e.what());
+    return 2;
+  }
 
   std::FILE* log = nullptr;
   if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "a"))) {

@@ -53,6 +53,23 @@ BlockVerdict OnCommand12(TerminalModel& m, Payload p, Nanos now) {
   return kAccept;
 }
 
+// Command 0x0E with a one-byte block puts the terminal into backup mode: it
+// acknowledges the block, gets its module ready and says so with a second
+// ACK, then hands its line to the module's backup link. (Longer blocks are
+// names.)
+BlockVerdict OnCommand0E(TerminalModel& m, Payload p, Nanos now) {
+  if (p.size() != 1) return kAccept;
+  const auto faults = m.config().commandFaults.find(0x0E);
+  const bool faulty = faults != m.config().commandFaults.end();
+  m.QueueAnswer(faulty ? faults->second.block : Answer{}, now);
+  const Answer ready = faulty && faults->second.second.fault != AckFault::kNone
+                           ? faults->second.second
+                           : Answer{AckFault::kLate, m.config().backup.readyDelay};
+  m.QueueAnswer(ready, now);
+  if (ready.fault == AckFault::kNone || ready.fault == AckFault::kLate) m.EnterBackupMode(now);
+  return BlockVerdict::kAnswered;
+}
+
 const CommandRule kCommands[] = {
     {0x00},  // the port test: the ACK is all
     {0x01, [](TerminalModel& m, Nanos) { m.download().Start(m.records()); }},
@@ -77,6 +94,7 @@ const CommandRule kCommands[] = {
     {0x0B, nullptr, [](TerminalModel& m, Payload p, Nanos) { return SetPerson(m, p, false); }},
     {0x0C, [](TerminalModel& m, Nanos) { ++m.settings().restores; }},
     {0x0D, [](TerminalModel& m, Nanos) { m.ClearRecords(); }},
+    {0x0E, nullptr, OnCommand0E},
     {0x0F, [](TerminalModel& m, Nanos) { ++m.settings().restoreAlls; }},
     {0x12, nullptr, OnCommand12},
     {0x13, nullptr,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "fingerprint/backup_packet.h"
 #include "link/command_frame.h"
 #include "link/serial_link.h"
 
@@ -29,13 +30,17 @@ TerminalModel::TerminalModel(TerminalConfig config)
     : config_(std::move(config)),
       download_(*this, config_.downloadFaults, config_.payloadPerPacket),
       module_(config_.module),
-      mode_(config_.moduleOnly ? LineMode::kModule : LineMode::kTerminal) {
+      backup_(config_.backup),
+      mode_(config_.backupOnly   ? LineMode::kBackup
+            : config_.moduleOnly ? LineMode::kModule
+                                 : LineMode::kTerminal) {
   for (auto [first, last] : config_.users)
     for (uint32_t p = first; p <= last; ++p) users_.enrolled[p] = users_.enabled[p] = true;
 }
 
 LineState TerminalModel::ModeLine() const {
   if (mode_ == LineMode::kModule) return {fingerprint::kModuleBaud, 1};
+  if (mode_ == LineMode::kBackup) return {fingerprint::kBackupBaud, fingerprint::kBackupStopBits};
   return {config_.baud, config_.stopBits};
 }
 
@@ -51,13 +56,27 @@ void TerminalModel::HandLineToModule(Nanos now) {
   module_.Reset();
 }
 
+void TerminalModel::EnterBackupMode(Nanos now) {
+  nextMode_ = LineMode::kBackup;
+  lastHeard_ = now;
+  backup_.Reset();
+}
+
 void TerminalModel::TakeUpLineMode(Nanos now) {
-  if (nextMode_) mode_ = *std::exchange(nextMode_, std::nullopt);
+  // The quiet time of a lent line counts from when it was taken up.
+  if (nextMode_) {
+    mode_ = *std::exchange(nextMode_, std::nullopt);
+    lastHeard_ = now;
+  }
   // A terminal whose host went away during a pass-through takes its line
   // back after a while.
   if (mode_ == LineMode::kModule && !config_.moduleOnly && now - lastHeard_ > kPassThroughQuiet) {
     mode_ = LineMode::kTerminal;
     module_.Reset();
+  }
+  if (mode_ == LineMode::kBackup && !config_.backupOnly && now - lastHeard_ > kPassThroughQuiet) {
+    mode_ = LineMode::kTerminal;
+    backup_.Reset();
   }
 }
 
@@ -75,6 +94,11 @@ void TerminalModel::Receive(std::span<const uint8_t> bytes, LineState line, Nano
   if (mode_ == LineMode::kModule) {
     lastHeard_ = now;
     for (uint8_t b : bytes) OnModuleByte(b, now);
+    return;
+  }
+  if (mode_ == LineMode::kBackup) {
+    lastHeard_ = now;
+    for (uint8_t b : bytes) OnBackupByte(b, now);
     return;
   }
   for (uint8_t b : bytes) OnByte(b, now);
@@ -95,6 +119,10 @@ void TerminalModel::OnModuleByte(uint8_t b, Nanos now) {
   if (f.wrongMarker) marker.back() = 0x16;
   Queue(marker, now, f.markerDelay);
   nextMode_ = LineMode::kTerminal;
+}
+
+void TerminalModel::OnBackupByte(uint8_t b, Nanos now) {
+  for (const BackupOutput& out : backup_.OnHostByte(b)) Queue(out.bytes, now, out.delay);
 }
 
 void TerminalModel::OnByte(uint8_t b, Nanos now) {
@@ -287,7 +315,8 @@ std::string TerminalModel::StateJson() const {
     << Ranges(users_, false) << "\",\"records\":" << records_.size() / 6
     << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size()
     << ",\"templates\":" << module_.store().size() << ",\"modulePackets\":" << module_.packets()
-    << '}';
+    << ",\"backupBytes\":" << backup_.store().size()
+    << ",\"backupTransfers\":" << backup_.transfers() << '}';
   return o.str();
 }
 

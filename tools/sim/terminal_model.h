@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "backup_module.h"
 #include "block_reader.h"
 #include "download_server.h"
 #include "fingerprint_module.h"
@@ -79,12 +80,18 @@ struct TerminalConfig {
   // the module's alone (a bare module: no terminal, no closing marker).
   ModuleConfig module;
   bool moduleOnly = false;
+  // The module's side of the backup link, and whether the terminal is in
+  // backup mode from the start and for good.
+  BackupConfig backup;
+  bool backupOnly = false;
 };
 
 // Who the line belongs to, and so at which speed and framing it is heard
 // and spoken: the terminal at its own speed, or the fingerprint module at
 // 9600 8N1 while the terminal lends it the line.
-enum class LineMode { kTerminal, kModule };
+// In backup mode (after command 0x0E with a one-byte block) the line is the
+// module's backup link at 19200 8N2.
+enum class LineMode { kTerminal, kModule, kBackup };
 
 // A pass-through that hears nothing for this long gives the line back.
 constexpr Millis kPassThroughQuiet{20'000};
@@ -125,9 +132,10 @@ class Conversation {
 
 // How the terminal takes a parameter block.
 enum class BlockVerdict {
-  kAccept,  // ACK (or the block answer of the command's faults)
-  kRefuse,  // NAK
-  kIgnore,  // no answer at all
+  kAccept,    // ACK (or the block answer of the command's faults)
+  kRefuse,    // NAK
+  kIgnore,    // no answer at all
+  kAnswered,  // the command has queued its answers itself
 };
 
 // One command the terminal understands.
@@ -168,6 +176,8 @@ class TerminalModel {
   // Lends the line to the fingerprint module once the answer queued now
   // has gone (at the host's next bytes).
   void HandLineToModule(Nanos now);
+  // Enters backup mode once the answers queued now have gone.
+  void EnterBackupMode(Nanos now);
 
   const TerminalConfig& config() const { return config_; }
   bool Accepts(LineState line) const;
@@ -176,6 +186,8 @@ class TerminalModel {
   LineState ModeLine() const;
   FingerprintModule& module() { return module_; }
   const FingerprintModule& module() const { return module_; }
+  BackupModule& backup() { return backup_; }
+  const BackupModule& backup() const { return backup_; }
 
   // What the terminal has seen: the command bytes of the frames addressed to
   // it, in order.
@@ -211,6 +223,7 @@ class TerminalModel {
   void OnSpeedRequest(Nanos now);
   void TakeUpLineMode(Nanos now);
   void OnModuleByte(uint8_t b, Nanos now);
+  void OnBackupByte(uint8_t b, Nanos now);
   Answer FrameAnswer(uint8_t command) const;
   const CommandFaults* FaultsOf(uint8_t command) const;
   Nanos ByteTime() const;
@@ -233,6 +246,7 @@ class TerminalModel {
   std::vector<uint8_t> request_;
   std::optional<uint32_t> nextBaud_;  // taken up once the answer has gone
   FingerprintModule module_;
+  BackupModule backup_;
   LineMode mode_ = LineMode::kTerminal;
   std::optional<LineMode> nextMode_;  // taken up once the answer has gone
   Nanos lastHeard_{0};                // the last host byte of a pass-through
