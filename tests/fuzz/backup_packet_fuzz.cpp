@@ -4,7 +4,6 @@
 // and gives back only packets that rebuild to themselves; the builder's
 // packets always sum to zero.
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -12,48 +11,7 @@
 #include "fingerprint/backup.h"
 #include "fingerprint/backup_packet.h"
 #include "memory_file.h"
-
-namespace {
-
-using namespace wpl;
-
-class StepClock : public Clock {
- public:
-  Nanos Now() override { return now; }
-  void Sleep(Millis d) override { now += d; }
-  LocalTime Local() override { return {}; }
-  Nanos now{0};
-};
-
-// Hands out the module's bytes `step` at a time; counts the host's bytes.
-class ModulePort : public SerialPort {
- public:
-  ModulePort(std::span<const uint8_t> bytes, size_t step, StepClock& clock)
-      : bytes_(bytes), step_(step), clock_(clock) {}
-  bool Configure(const LineConfig&) override { return true; }
-  size_t Write(std::span<const uint8_t> b) override {
-    written += b.size();
-    return b.size();
-  }
-  size_t Read(std::span<uint8_t> out) override {
-    const size_t n = std::min({out.size(), step_, bytes_.size() - pos_});
-    if (n == 0) {
-      clock_.Sleep(Millis{5});
-      return 0;
-    }
-    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_), n, out.begin());
-    pos_ += n;
-    return n;
-  }
-  size_t written = 0;
-
- private:
-  std::span<const uint8_t> bytes_;
-  size_t step_, pos_ = 0;
-  StepClock& clock_;
-};
-
-}  // namespace
+#include "step_port.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace wpl::fingerprint;
@@ -72,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto back = ParseBackupPacket(built);
   if (!back || !back->sumsToZero || !back->framed || back->fields != f) std::abort();
 
-  StepClock clock;
-  Env env;
+  wpl::testing::StepClock clock;
+  wpl::Env env;
   env.clock = &clock;
-  ModulePort port(bytes, 1 + data[0] % 64, clock);
+  wpl::testing::StepPort port(bytes, 1 + data[0] % 64, clock);
   wpl::testing::MemoryFile file;
   const BackupOutcome outcome = ReceiveBlocks(env, port, file);
   if (file.data.size() > bytes.size()) std::abort();

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "byte_lists.h"
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "fingerprint/backup_packet.h"
@@ -25,20 +26,11 @@ using sim::Answer;
 using sim::BackupModule;
 using sim::TerminalConfig;
 using sim::TerminalModel;
+using testing::Hex;
 using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kPort = 3;
-
-std::string Hex(std::span<const uint8_t> bytes) {
-  std::string out;
-  for (uint8_t b : bytes) {
-    char h[4];
-    std::snprintf(h, sizeof h, "%s%02X", out.empty() ? "" : " ", b);
-    out += h;
-  }
-  return out;
-}
 
 Bytes Reply(uint8_t flags, uint16_t position) {
   return BuildBackupPacket({.position = position, .flags = flags});

@@ -1,7 +1,8 @@
-#include <timeapi.h>
 #include <windows.h>
 
 #include "platform/timer_resolution.h"
+// After windows.h, whose types it uses.
+#include <timeapi.h>
 
 namespace wpl {
 
