@@ -341,6 +341,32 @@ static void LanManyDownload(void) {
   CHECK_EQ(ReadDataFile("pclog.dat", g_dat, sizeof g_dat), -1);
 }
 
+/* A bare fingerprint module on com3, at 9600: found from com2 (absent). */
+static void FpVersion(void) {
+  CHECK_EQ(EXPORT(_GETFDAVER)(2), 51);
+  CHECK_EQ(EXPORT(_FDATXDATA)(3, 0x05, 0, 0, 0, 0), 51);
+}
+
+/* Templates through the terminal's pass-through on com2: the ID list and
+ * one template into FINGERREC; a user ID the key cannot hold is refused at
+ * once. */
+static void FpTemplates(void) {
+  static const char kList[] = "0000010001\r\n0000010002\r\n0000020001\r\n";
+  char dir[MAX_PATH], path[MAX_PATH], got[1024];
+  unsigned long long start;
+  DataFolder(dir, sizeof dir);
+  CHECK_EQ(EXPORT(_GETIDLIST)(1, 2), 0);
+  snprintf(path, sizeof path, "%sFINGERREC\\IDLIST.TXT", dir);
+  if (CHECK_EQ(ReadWholeFile(path, got, sizeof got), (long)(sizeof kList - 1)))
+    CHECK(memcmp(got, kList, sizeof kList - 1) == 0);
+  CHECK_EQ(EXPORT(_GETIDFPREC)(1, 2, 1, 0, 2), 0);
+  snprintf(path, sizeof path, "%sFINGERREC\\FP0001_2.TXT", dir);
+  CHECK_EQ(ReadWholeFile(path, got, sizeof got), 816);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_GETIDFPREC)(1, 2, 2048, 0, 1), 255);
+  CHECK(NowMs() - start < 100);
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -367,6 +393,8 @@ static const struct WineCase kCases[] = {
      LanDownload},
     {"lan-many-download",
      "tcp 127.0.24.2 --records 40 " STORE_SAVED "; tcp 127.0.24.3 --records 40", LanManyDownload},
+    {"fp-version", "com3 --module --module-version 51", FpVersion},
+    {"fp-templates", "com2 --templates 3", FpTemplates},
 };
 
 int main(int argc, char** argv) {

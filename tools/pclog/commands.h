@@ -31,5 +31,6 @@ void AddNetworkBasics(CLI::App& app, wpl::Env& env);
 void AddDownloads(CLI::App& app, wpl::Env& env);
 void AddLanDownload(CLI::App& app, wpl::Env& env);
 void AddConversions(CLI::App& app, wpl::Env& env);
+void AddFingerprint(CLI::App& app, wpl::Env& env);
 
 }  // namespace pclog

@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "module_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
 #include "tcp_frontend.h"
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
   app.add_flag("--pace", pace, "Send no faster than the line speed carries bytes");
   RecordOptions records;
   AddRecordOptions(app, records);
+  ModuleOptions module;
+  AddModuleOptions(app, module);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
@@ -100,6 +103,7 @@ int main(int argc, char** argv) {
   config.ackDelay = Millis{ackDelayMs};
   config.pace = pace;
   ApplyRecordOptions(records, config);
+  ApplyModuleOptions(module, config);
 
   std::FILE* log = nullptr;
   if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "a"))) {
@@ -130,6 +134,7 @@ int main(int argc, char** argv) {
     if (!link.empty()) {
       model.emplace(config);
       LoadRecords(records, *model);
+      LoadTemplates(module, *model);
       pty.emplace(*model, link, log);
       std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
                   pty->devicePath().c_str());
@@ -145,6 +150,7 @@ int main(int argc, char** argv) {
       pty->Run(g_stop);
       serveNetwork.join();
     }
+    if (model) SaveTemplates(module, *model);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pclog-sim: %s\n", e.what());
     return 1;
