@@ -102,22 +102,36 @@ void AddFpCommand(CLI::App* fp, wpl::Env& env, const FpCommand& c) {
   auto* sub = fp->add_subcommand(c.name, c.help);
   auto args = std::make_shared<FpArgs>();
   if (c.needs & kTerminal) {
-    sub->add_option("--address", args->target.address, "Terminal address")->capture_default_str();
+    sub->add_option("--address", args->target.address, "Terminal address")
+        ->check(CLI::Range(0, 255))
+        ->capture_default_str();
     sub->add_option("--port", args->target.port, "Port the scan starts from (1..6)")
+        ->check(CLI::Range(1, 6))
         ->capture_default_str();
   }
   if (c.needs & kModulePort)
     sub->add_option("--port", args->target.port, "Port of the module (1..6), then the next ones")
+        ->check(CLI::Range(1, 6))
         ->capture_default_str();
   if (c.needs & kTemplate) {
-    sub->add_option("--user", args->user, "User ID (0..2047)")->required();
-    sub->add_option("--number", args->number, "Template number (1 or 2)")->capture_default_str();
+    sub->add_option("--user", args->user, "User ID (0..2047)")
+        ->check(CLI::Range(0, 2047))
+        ->required();
+    sub->add_option("--number", args->number, "Template number (1 or 2)")
+        ->check(CLI::Range(1, 2))
+        ->capture_default_str();
   }
   if (c.needs & kAttribute)
-    sub->add_option("--attribute", args->attribute, "Attribute (0..15)")->capture_default_str();
+    sub->add_option("--attribute", args->attribute, "Attribute (0..15)")
+        ->check(CLI::Range(0, 15))
+        ->capture_default_str();
   if (c.needs & kRaw) {
-    sub->add_option("command", args->command, "Module command code")->required();
-    sub->add_option("params", args->params, "Up to four 16-bit parameters")->expected(0, 4);
+    sub->add_option("command", args->command, "Module command code")
+        ->check(CLI::Range(0, 255))
+        ->required();
+    sub->add_option("params", args->params, "Up to four 16-bit parameters")
+        ->check(CLI::Range(0, 65535))
+        ->expected(0, 4);
   }
   const FpCommand* command = &c;
   sub->callback([command, args, &env] {
@@ -331,13 +345,13 @@ int Transfer(const std::vector<TemplateId>& ids, const Action& bring,
     if (i + 1 < ids.size()) next = launch(bring, ids[i + 1]);
     std::string line = wpl::fingerprint::IdListLine(id) + "  " + FileOf(id) + "  " + got.note;
     char took[32];
-    std::snprintf(took, sizeof took, " %.2f s", got.seconds);
+    std::snprintf(took, sizeof took, " %.3f s", got.seconds);
     if (got.seconds > 0) line += took;
     bool ok = got.ok;
     for (auto& f : placing) {
       const Step placed = f.get();
       ok = ok && placed.ok;
-      std::snprintf(took, sizeof took, " %.2f s", placed.seconds);
+      std::snprintf(took, sizeof took, " %.3f s", placed.seconds);
       line += "; " + placed.note + (placed.seconds > 0 ? took : "");
     }
     failed += !ok;
