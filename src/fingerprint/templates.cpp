@@ -75,9 +75,11 @@ std::optional<std::array<uint8_t, kTemplateSize>> ReadTemplateFile(Env& env,
 
 }  // namespace
 
-std::string FingerFolder(Env& env) { return env.dataDir + kFingerFolder + env.files->Separator(); }
+std::string FingerFolder(const Env& env) {
+  return env.dataDir + kFingerFolder + env.files->Separator();
+}
 
-std::string FingerPath(Env& env, const std::string& name) { return FingerFolder(env) + name; }
+std::string FingerPath(const Env& env, const std::string& name) { return FingerFolder(env) + name; }
 
 std::optional<uint8_t> GetIdList(Env& env, int32_t address, int32_t port) {
   static constexpr const TemplateExport& kRow = TemplateRow("_GETIDLIST");

@@ -50,8 +50,8 @@ inline constexpr char kCannotCreateTemplate[] = "can not creat fingerp.TXT!";
 inline constexpr char kCannotOpenTemplate[] = "can not open fingerp.TXT!";
 
 // The folder with its trailing separator, and a file in it.
-std::string FingerFolder(Env& env);
-std::string FingerPath(Env& env, const std::string& name);
+std::string FingerFolder(const Env& env);
+std::string FingerPath(const Env& env, const std::string& name);
 
 // Each returns the module's status byte, or nothing on failure (255 at the
 // boundary). Arguments out of the key's range are refused before any file

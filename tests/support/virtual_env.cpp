@@ -80,10 +80,11 @@ class VirtualSerialPort : public SerialPort {
     auto* m = model();
     if (!m) return 0;
     const Nanos now = owner_.clock_.Now();
+    // Bytes sent at another speed than the host listens at are lost. (Judged
+    // before they leave: the terminal may change its speed after them.)
+    const bool heard = m->Accepts(line_);
     size_t n = m->Transmit(out, now);
-    if (n == 0) return 0;
-    // Bytes sent at another speed than the host listens at are lost.
-    if (!m->Accepts(line_)) return 0;
+    if (n == 0 || !heard) return 0;
     owner_.wire_.push_back({now, number_, line_, false, {out.begin(), out.begin() + n}});
     return n;
   }

@@ -444,8 +444,8 @@ TEST(SetBaudRate, UnopenablePortFailsAtOnce) {
 TEST(SetBaudRate, TerminalMovesToTheNewSpeed) {
   SpeedRig rig({.baud = 9600});
   ASSERT_EQ(rig.Run(5).result, 0);
-  EXPECT_EQ(rig.terminal.lineSpeed(), 9600u);  // until the host speaks again
-  // The next command at 19200 is heard.
+  EXPECT_EQ(rig.terminal.lineSpeed(), 19200u);
+  // The next command is heard at 19200 only.
   const auto found = link::RunCommandAttempts(rig.v.env, 1, kPort, 0x00, Millis{1000});
   ASSERT_TRUE(found);
   EXPECT_EQ(found->baud, 19200u);

@@ -608,3 +608,25 @@ TEST(ModuleCommand, PortSearchIsOnePass) {
 
 }  // namespace
 }  // namespace wpl
+
+namespace wpl {
+namespace {
+
+// The simulator's store goes to a folder in the library's layout and comes
+// back the same: what seeds a module and what an end-to-end run compares.
+TEST(SimulatedModule, StoreSavedAndLoaded) {
+  testing::TempDir dir;
+  sim::FingerprintModule a;
+  a.Generate(5, 3);
+  a.store()[{2047, 15, 2}] = sim::FingerprintModule::MakeTemplate({2047, 15, 2}, 3);
+  a.SaveFolder(dir.path() + "fp");
+  EXPECT_EQ(testing::ReadFile(dir.path() + "fp/IDLIST.TXT").substr(0, 24),
+            "0000010001\r\n0000010002\r\n");
+  sim::FingerprintModule b;
+  EXPECT_EQ(b.LoadFolder(dir.path() + "fp"), 6u);
+  EXPECT_EQ(b.store(), a.store());
+  EXPECT_THROW(b.LoadFolder(dir.path() + "none"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace wpl

@@ -341,6 +341,55 @@ static void LanManyDownload(void) {
   CHECK_EQ(ReadDataFile("pclog.dat", g_dat, sizeof g_dat), -1);
 }
 
+/* --- Settings ------------------------------------------------------------ */
+
+/* The bell over a com port, the clock over Winsock; the terminal's NAK to
+ * the block of the open mode gives 1. */
+static void SettingsSerialAndNetwork(void) {
+  CHECK_EQ(EXPORT(_SETBELL)(1, 2, 8, 30, 5), 0);
+  CHECK_EQ(EXPORT(_SETOPENMODE)(1, 2, 3), 1);
+  CHECK_EQ(EXPORT(_LANSETTIME)("127.0.25.1", 26, 12, 8, 22, 30, 0, 2), 0);
+  CHECK_EQ(EXPORT(_LANSETTIME)("127.0.25.2", 26, 12, 8, 22, 30, 0, 2), 1);
+  CHECK_EQ(EXPORT(_LANSETTIME)(NULL, 1, 2, 3, 4, 5, 6, 7), 1);
+}
+
+/* The terminal listens at 19200: 57600 and 38400 go unanswered for 2 s
+ * each, 19200 answers. A port that cannot be opened fails at once. */
+static void SetBaudRate(void) {
+  unsigned long long start = NowMs();
+  CHECK_EQ(EXPORT(_SETBAUDRATE)(2, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12), 0);
+  CHECK(NowMs() - start >= 4000);
+  CHECK(NowMs() - start < 6000);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_SETBAUDRATE)(3, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12), 1);
+  CHECK(NowMs() - start < 1000);
+}
+
+/* A bare fingerprint module on com3, at 9600: found from com2 (absent). */
+static void FpVersion(void) {
+  CHECK_EQ(EXPORT(_GETFDAVER)(2), 51);
+  CHECK_EQ(EXPORT(_FDATXDATA)(3, 0x05, 0, 0, 0, 0), 51);
+}
+
+/* Templates through the terminal's pass-through on com2: the ID list and
+ * one template into FINGERREC; a user ID the key cannot hold is refused at
+ * once. */
+static void FpTemplates(void) {
+  static const char kList[] = "0000010001\r\n0000010002\r\n0000020001\r\n";
+  char dir[MAX_PATH], path[MAX_PATH], got[1024];
+  unsigned long long start;
+  DataFolder(dir, sizeof dir);
+  CHECK_EQ(EXPORT(_GETIDLIST)(1, 2), 0);
+  snprintf(path, sizeof path, "%sFINGERREC\\IDLIST.TXT", dir);
+  if (CHECK_EQ(ReadWholeFile(path, got, sizeof got), (long)(sizeof kList - 1)))
+    CHECK(memcmp(got, kList, sizeof kList - 1) == 0);
+  CHECK_EQ(EXPORT(_GETIDFPREC)(1, 2, 1, 0, 2), 0);
+  snprintf(path, sizeof path, "%sFINGERREC\\FP0001_2.TXT", dir);
+  CHECK_EQ(ReadWholeFile(path, got, sizeof got), 816);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_GETIDFPREC)(1, 2, 2048, 0, 1), 255);
+  CHECK(NowMs() - start < 100);
+
 /* --- The fingerprint backup -------------------------------------------- */
 
 #define BACKUP_SIZE 5000
@@ -412,6 +461,10 @@ static const struct WineCase kCases[] = {
      LanDownload},
     {"lan-many-download",
      "tcp 127.0.24.2 --records 40 " STORE_SAVED "; tcp 127.0.24.3 --records 40", LanManyDownload},
+    {"settings", "com2 --command-fault 0x13:block:nak; tcp 127.0.25.1", SettingsSerialAndNetwork},
+    {"set-baud-rate", "com2 --baud 19200", SetBaudRate},
+    {"fp-version", "com3 --module --module-version 51", FpVersion},
+    {"fp-templates", "com2 --templates 3", FpTemplates},
     {"backup-receive", "com2 --backup-size 5000 --backup-seed 3", BackupReceive},
     {"backup-send", "com3 --backup-mode", BackupSend},
     {"backup-missing-file", "display", BackupMissingFile},

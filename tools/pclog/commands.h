@@ -31,6 +31,8 @@ void AddNetworkBasics(CLI::App& app, wpl::Env& env);
 void AddDownloads(CLI::App& app, wpl::Env& env);
 void AddLanDownload(CLI::App& app, wpl::Env& env);
 void AddConversions(CLI::App& app, wpl::Env& env);
+void AddSettings(CLI::App& app, wpl::Env& env);
+void AddFingerprint(CLI::App& app, wpl::Env& env);
 void AddBackup(CLI::App& app, wpl::Env& env);
 
 }  // namespace pclog

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
   pclog::AddDownloads(app, env);
   pclog::AddLanDownload(app, env);
   pclog::AddConversions(app, env);
+  pclog::AddSettings(app, env);
+  pclog::AddFingerprint(app, env);
   pclog::AddBackup(app, env);
   CLI11_PARSE(app, argc, argv);
   return 0;

@@ -1,6 +1,7 @@
 #include "fingerprint_module.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -134,6 +135,19 @@ size_t FingerprintModule::LoadFolder(const std::string& folder) {
     ++loaded;
   }
   return loaded;
+}
+
+void FingerprintModule::SaveFolder(const std::string& folder) const {
+  std::filesystem::create_directories(folder);
+  std::ofstream list(folder + "/" + kIdListFile, std::ios::binary);
+  for (const auto& [id, bytes] : store_) {
+    list << IdListLine(id) << "\r\n";
+    std::ofstream out(folder + "/" + TemplateFileName(id.user, id.number), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write a template into " + folder);
+  }
+  if (!list.flush()) throw std::runtime_error("cannot write the ID list into " + folder);
 }
 
 }  // namespace wpl::sim

@@ -71,6 +71,9 @@ class FingerprintModule {
   // library writes. Returns the templates loaded; throws std::runtime_error
   // when the list cannot be read.
   size_t LoadFolder(const std::string& folder);
+  // Writes the store in that layout (the folder is created); throws
+  // std::runtime_error when a file cannot be written.
+  void SaveFolder(const std::string& folder) const;
 
  private:
   std::optional<ModuleAnswer> Finish(std::span<const uint8_t> data);

@@ -1,25 +1,59 @@
 // pclog-sim: KORVANE terminals on a pseudo-terminal and on loopback TCP
 // addresses, for tests and demos.
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <thread>
 
-#include <CLI/CLI.hpp>
-
 #include "backup_options.h"
+#include "module_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
+#include "settings_options.h"
 #include "tcp_frontend.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
 void OnSignal(int) { g_stop = true; }
+// SIGUSR1 asks every front-end to print what its terminals hold.
+std::atomic<unsigned> g_stateRequests{0};
+void OnStateSignal(int) { g_stateRequests.fetch_add(1); }
+
+// What each terminal holds, one JSON object a line, named by its link or
+// its address.
+struct Named {
+  std::string name;
+  const wpl::sim::TerminalModel* model;
+};
+
+void PrintStates(const std::vector<Named>& terminals, std::FILE* out) {
+  static std::mutex mutex;  // the front-ends print from their own threads
+  std::lock_guard lock(mutex);
+  for (const Named& t : terminals) {
+    const std::string state = t.model->StateJson();
+    std::fprintf(out, "{\"terminal\":\"%s\",%s\n", t.name.c_str(), state.c_str() + 1);
+  }
+  std::fflush(out);
+}
+
+// Called by a front-end on its own thread: prints its terminals once for
+// every SIGUSR1 that came since it last looked.
+std::function<void()> StatePrinter(std::vector<Named> terminals) {
+  return [terminals = std::move(terminals), seen = 0u]() mutable {
+    const unsigned requests = g_stateRequests.load();
+    if (requests == seen) return;
+    seen = requests;
+    PrintStates(terminals, stdout);
+  };
+}
 
 // A network terminal from "ADDRESS[,FAULT]": FAULT is one of the answer
 // faults or close-after-frame, close-at-once, close-after-bytes=N.
@@ -59,6 +93,7 @@ int main(int argc, char** argv) {
   std::string link;
   std::vector<std::string> tcp;
   std::string readyPath;
+  std::string statePath;
   std::string logPath;
   std::string fault = "none";
   int address = 1;
@@ -73,9 +108,13 @@ int main(int argc, char** argv) {
                                 "(127.x.y.z), as ADDRESS[,FAULT]: FAULT is a --fault value or "
                                 "close-after-frame, close-at-once, close-after-bytes=N");
   app.add_option("--ready", readyPath, "Create this file once every terminal is being served");
+  app.add_option("--state", statePath,
+                 "At exit, write what each terminal holds to this file (JSON, a line each); "
+                 "SIGUSR1 prints it on stdout at any time, and so does the exit");
   app.add_option("--address", address, "Terminal address byte")->check(CLI::Range(0, 255));
   app.add_option("--baud", baud, "Line speed the terminal listens at");
-  app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")->check(CLI::Range(1, 2));
+  app.add_option("--stop-bits", stopBits, "Stop bits the terminal expects")
+      ->check(CLI::Range(1, 2));
   app.add_option("--log", logPath, "Log every received byte with a timestamp to this file");
   app.add_option("--fault", fault, "Answer to frames: none, silent, nak, late, wrong-speed")
       ->check(CLI::IsMember({"none", "silent", "nak", "late", "wrong-speed"}));
@@ -83,6 +122,10 @@ int main(int argc, char** argv) {
   app.add_flag("--pace", pace, "Send no faster than the line speed carries bytes");
   RecordOptions records;
   AddRecordOptions(app, records);
+  SettingsOptions settingsOptions;
+  AddSettingsOptions(app, settingsOptions);
+  ModuleOptions module;
+  AddModuleOptions(app, module);
   BackupOptions backup;
   AddBackupOptions(app, backup);
   CLI11_PARSE(app, argc, argv);
@@ -91,10 +134,11 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  static const std::map<std::string, AckFault> kFaults = {
-      {"none", AckFault::kNone},  {"silent", AckFault::kSilent},
-      {"nak", AckFault::kNak},    {"late", AckFault::kLate},
-      {"wrong-speed", AckFault::kWrongSpeed}};
+  static const std::map<std::string, AckFault> kFaults = {{"none", AckFault::kNone},
+                                                          {"silent", AckFault::kSilent},
+                                                          {"nak", AckFault::kNak},
+                                                          {"late", AckFault::kLate},
+                                                          {"wrong-speed", AckFault::kWrongSpeed}};
   TerminalConfig config;
   config.address = static_cast<uint8_t>(address);
   config.baud = baud;
@@ -103,6 +147,8 @@ int main(int argc, char** argv) {
   config.ackDelay = Millis{ackDelayMs};
   config.pace = pace;
   ApplyRecordOptions(records, config);
+  std::vector<Named> networkNames, ptyNames;
+  ApplyModuleOptions(module, config);
   try {
     ApplyBackupOptions(backup, config);
   } catch (const std::exception& e) {
@@ -119,9 +165,14 @@ int main(int argc, char** argv) {
   sa.sa_handler = OnSignal;
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+  struct sigaction state {};
+  state.sa_handler = OnStateSignal;
+  state.sa_flags = SA_RESTART;
+  sigaction(SIGUSR1, &state, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
   try {
+    ApplySettingsOptions(settingsOptions, config);
     // The network terminals: one model each, kept across connections.
     std::deque<TerminalModel> networkModels;
     TcpFrontend network(log);
@@ -132,6 +183,7 @@ int main(int argc, char** argv) {
       if (t.ackFault) c.ackFault = *t.ackFault;
       network.Add(t.address, networkModels.emplace_back(c), t.faults);
       LoadRecords(records, networkModels.back());
+      networkNames.push_back({t.address, &networkModels.back()});
       std::printf("pclog-sim: network terminal on %s:%u\n", t.address.c_str(), kTerminalPort);
     }
     std::optional<TerminalModel> model;
@@ -139,21 +191,34 @@ int main(int argc, char** argv) {
     if (!link.empty()) {
       model.emplace(config);
       LoadRecords(records, *model);
+      LoadTemplates(module, *model);
       pty.emplace(*model, link, log);
+      ptyNames.push_back({link, &*model});
       std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
                   pty->devicePath().c_str());
     }
     std::fflush(stdout);
     if (!readyPath.empty()) std::ofstream ready(readyPath);
     if (tcp.empty()) {
-      pty->Run(g_stop);
+      pty->Run(g_stop, StatePrinter(ptyNames));
     } else if (!pty) {
-      network.Run(g_stop);
+      network.Run(g_stop, StatePrinter(networkNames));
     } else {
-      std::thread serveNetwork([&] { network.Run(g_stop); });
-      pty->Run(g_stop);
+      std::thread serveNetwork([&] { network.Run(g_stop, StatePrinter(networkNames)); });
+      pty->Run(g_stop, StatePrinter(ptyNames));
       serveNetwork.join();
     }
+    // Every front-end has stopped: what the terminals hold is final.
+    std::vector<Named> all = ptyNames;
+    all.insert(all.end(), networkNames.begin(), networkNames.end());
+    PrintStates(all, stdout);
+    if (!statePath.empty()) {
+      std::FILE* f = std::fopen(statePath.c_str(), "w");
+      if (!f) throw std::runtime_error("cannot write " + statePath);
+      PrintStates(all, f);
+      std::fclose(f);
+    }
+    if (model) SaveTemplates(module, *model);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pclog-sim: %s\n", e.what());
     return 1;

@@ -78,9 +78,10 @@ void PtyFrontend::LogBytes(const uint8_t* bytes, size_t n, LineState line, Nanos
   std::fflush(log_);
 }
 
-void PtyFrontend::Run(const std::atomic<bool>& stop) {
+void PtyFrontend::Run(const std::atomic<bool>& stop, const std::function<void()>& idle) {
   uint8_t buf[4096];
   while (!stop.load()) {
+    if (idle) idle();
     Nanos now = MonotonicNow();
     // Send what is due; wait for host bytes until the next byte falls due.
     for (;;) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "terminal_model.h"
@@ -19,8 +20,9 @@ class PtyFrontend {
   PtyFrontend& operator=(const PtyFrontend&) = delete;
 
   const std::string& devicePath() const { return device_; }
-  // Serves the line until `stop` becomes true.
-  void Run(const std::atomic<bool>& stop);
+  // Serves the line until `stop` becomes true, calling `idle` (on this
+  // thread) at least every 50 ms.
+  void Run(const std::atomic<bool>& stop, const std::function<void()>& idle = {});
 
  private:
   LineState HostLine() const;

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -95,6 +96,9 @@ void TcpFrontend::Log(const Terminal& t, const char* what, const uint8_t* bytes,
 void TcpFrontend::Accept(Terminal& t) {
   const int fd = ::accept4(t.listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (fd < 0) return;
+  // A terminal answers a byte at a time; each answer goes out at once.
+  const int on = 1;
+  (void)::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   t.connection = fd;
   t.session = std::make_unique<NetworkSession>(*t.model, t.faults, MonotonicNow());
   Log(t, "connected", nullptr, 0);
@@ -140,9 +144,10 @@ void TcpFrontend::SendDue(Terminal& t) {
   }
 }
 
-void TcpFrontend::Run(const std::atomic<bool>& stop) {
+void TcpFrontend::Run(const std::atomic<bool>& stop, const std::function<void()>& idle) {
   std::vector<pollfd> fds;
   while (!stop.load()) {
+    if (idle) idle();
     int timeoutMs = 50;
     fds.clear();
     for (auto& t : terminals_) {

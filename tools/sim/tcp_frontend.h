@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,8 +28,9 @@ class TcpFrontend {
   // address in dotted-decimal form. Throws std::runtime_error otherwise, or
   // when the address cannot be bound.
   void Add(const std::string& address, TerminalModel& model, NetworkFaults faults = {});
-  // Serves every terminal until `stop` becomes true.
-  void Run(const std::atomic<bool>& stop);
+  // Serves every terminal until `stop` becomes true, calling `idle` (on
+  // this thread) at least every 50 ms.
+  void Run(const std::atomic<bool>& stop, const std::function<void()>& idle = {});
 
  private:
   struct Terminal;

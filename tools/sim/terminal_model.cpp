@@ -81,9 +81,7 @@ void TerminalModel::TakeUpLineMode(Nanos now) {
 }
 
 void TerminalModel::Receive(std::span<const uint8_t> bytes, LineState line, Nanos now) {
-  // A new speed or line mode is taken up once the answer at the old one has
-  // gone.
-  if (nextBaud_) config_.baud = *std::exchange(nextBaud_, std::nullopt);
+  // A line mode is taken up once the answer in the old one has gone.
   TakeUpLineMode(now);
   if (!Accepts(line)) {
     // Garbage on the line: whatever frame was being assembled is broken.
@@ -254,6 +252,8 @@ size_t TerminalModel::Transmit(std::span<uint8_t> out, Nanos now) {
     out[n++] = out_.front().byte;
     out_.pop_front();
   }
+  // A new speed is taken up once the answer at the old one has gone.
+  if (out_.empty() && nextBaud_) config_.baud = *std::exchange(nextBaud_, std::nullopt);
   return n;
 }
 

@@ -165,7 +165,10 @@ class TerminalModel {
   // When the next byte is due, if any is queued.
   std::optional<Nanos> NextDue() const;
   // Drops everything queued (the host hung up or closed the line).
-  void DropOutput() { out_.clear(); }
+  void DropOutput() {
+    out_.clear();
+    if (nextBaud_) config_.baud = *std::exchange(nextBaud_, std::nullopt);
+  }
   // Queues bytes for sending `delay` after now, after whatever is queued,
   // paced at the line speed when the terminal paces its output.
   void Queue(std::span<const uint8_t> bytes, Nanos now, Nanos delay = Nanos{0});

@@ -108,6 +108,10 @@ class Win32Sockets : public Sockets {
   std::unique_ptr<Socket> Create() override {
     const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) return nullptr;
+    // Every send goes out as it is made (see the POSIX sockets: the paced
+    // pieces must not wait for the ACK of the one before).
+    const BOOL on = TRUE;
+    (void)::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     return std::make_unique<Win32Socket>(s);
   }
 };
