@@ -389,6 +389,7 @@ static void FpTemplates(void) {
   start = NowMs();
   CHECK_EQ(EXPORT(_GETIDFPREC)(1, 2, 2048, 0, 1), 255);
   CHECK(NowMs() - start < 100);
+}
 
 /* --- The fingerprint backup -------------------------------------------- */
 
