@@ -154,6 +154,41 @@ int32_t WPCLOG_CALL _LANDELALLVOICE(const char* ip);
 int32_t WPCLOG_CALL _SENDONLYCARD(int32_t address, int32_t port, int32_t person);
 int32_t WPCLOG_CALL _DELONLYCARD(int32_t address, int32_t port, int32_t person);
 int32_t WPCLOG_CALL _DELALLONLYCARD(int32_t address, int32_t port);
+/* Fingerprint module. Each returns the status byte of the module's reply
+ * (0-255; what it means is the module's), or 255 when the exchange failed.
+ * _FDATXDATA and _GETFDAVER talk to a module on the port directly (9600
+ * baud; the port and the five after it are tried once each): any command
+ * with four 16-bit parameters (low 16 bits used), and the version. */
+int32_t WPCLOG_CALL _FDATXDATA(int32_t port, int32_t command, int32_t p1, int32_t p2, int32_t p3,
+                               int32_t p4);
+int32_t WPCLOG_CALL _GETFDAVER(int32_t port);
+
+/* Templates by user ID through the terminal's pass-through, with files in
+ * FINGERREC beside the data files: IDLIST.TXT, and FP + ID to 4 digits + "_"
+ * + template number + ".TXT" (816 bytes). user 0-2047, attribute 0-15 (low
+ * byte), template number 1 or 2: anything else gives 255 with no file or port
+ * touched. _SENDIDFPREC ignores its fourth argument; _DELIDFPALL returns 0
+ * on success. */
+int32_t WPCLOG_CALL _GETIDLIST(int32_t address, int32_t port);
+int32_t WPCLOG_CALL _SENDIDFPREC(int32_t address, int32_t port, int32_t user, int32_t ignored,
+                                 int32_t number);
+int32_t WPCLOG_CALL _GETIDFPREC(int32_t address, int32_t port, int32_t user, int32_t attribute,
+                                int32_t number);
+int32_t WPCLOG_CALL _DELIDFPREC(int32_t address, int32_t port, int32_t user, int32_t attribute,
+                                int32_t number);
+int32_t WPCLOG_CALL _DELIDFPALL(int32_t address, int32_t port);
+
+/* Fingerprint backup. 0 done, 1 failed. _ZWBACKUP puts the terminal into
+ * backup mode (command 0x0E with the mode byte, then the terminal's second
+ * ACK within 60 s). _RXZWFILE receives the module's backup at 19200 baud,
+ * two stop bits, into zwbak.txt beside the data files; it receives into
+ * zwbak.new and puts that in the place of zwbak.txt only when the whole
+ * backup has arrived, so a failed receive leaves zwbak.txt as it was.
+ * _TXZWFILE sends zwbak.txt back to the module. Both try the given port and
+ * the five after it once each. */
+int32_t WPCLOG_CALL _ZWBACKUP(int32_t address, int32_t port, int32_t mode);
+int32_t WPCLOG_CALL _RXZWFILE(int32_t port);
+int32_t WPCLOG_CALL _TXZWFILE(int32_t port);
 
 #ifdef __cplusplus
 }

@@ -28,8 +28,9 @@ SerialResult RunSerialCommand(Env& env, const SerialExport& row, int32_t address
       // There is no second attempt once the frame was acknowledged.
       const bool valueReply =
           row.final == SerialFinal::kValue || row.final == SerialFinal::kAckValue;
-      bool answered = row.final == SerialFinal::kNothing || row.final == SerialFinal::kValue ||
-                      WaitAck(env, *link->port, row.finalLimit);
+      bool answered = (row.final == SerialFinal::kNothing || row.final == SerialFinal::kValue ||
+                       WaitAck(env, *link->port, row.finalLimit)) &&
+                      (row.secondLimit == Millis{0} || WaitAck(env, *link->port, row.secondLimit));
       if (answered && valueReply) {
         const auto value = ReadValueReply(env, *link->port);
         answered = value.has_value();

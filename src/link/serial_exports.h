@@ -36,6 +36,9 @@ struct SerialExport {
   // Spent after the port is closed, whatever the outcome: the terminal is
   // busy with the command for this long after its answer.
   Millis hold{0};
+  // When set: after the final wait, a second ACK within this limit (the
+  // terminal reports that it has done the work).
+  Millis secondLimit{0};
 };
 
 namespace serial_detail {
@@ -49,7 +52,7 @@ constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, a
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 35>{{
+  return std::array<SerialExport, 41>{{
       {"_TESTCOM", 0x00, S(1)},
       {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
       // The frame goes out once a modem has connected (its own dialogue).
@@ -91,6 +94,16 @@ inline constexpr auto kSerialExports = [] {
       {"_SENDONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
       {"_DELONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
       {"_DELALLONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      // The fingerprint pass-through: AA 55 hands the line to the module
+      // once acknowledged (the module side is in fingerprint/templates.h).
+      {"_GETIDLIST", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_SENDIDFPREC", 0x12, S(1), kBytes, Around(0, 20), kBlockAck, S(10)},
+      {"_GETIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {"_DELIDFPALL", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      // The backup mode: the block's ACK, then a second one once the
+      // terminal is ready for the backup link.
+      {"_ZWBACKUP", 0x0E, S(1), kBytes, {}, kBlockAck, S(3), {}, {}, S(60)},
   }};
 }();
 

@@ -41,6 +41,9 @@ class FileSystem {
   virtual bool CopyNoOverwrite(const std::string& from, const std::string& to) = 0;
   // Renames `from` to `to`; fails when `to` exists.
   virtual bool RenameNoOverwrite(const std::string& from, const std::string& to) = 0;
+  // Puts `from` in the place of `to` in one step, replacing what was there:
+  // a reader finds the old file or the new one, never a part of either.
+  virtual bool Replace(const std::string& from, const std::string& to) = 0;
   // The separator of path components on this platform.
   virtual char Separator() const = 0;
 };

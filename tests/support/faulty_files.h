@@ -52,6 +52,9 @@ class FaultyFiles : public FileSystem {
   bool RenameNoOverwrite(const std::string& from, const std::string& to) override {
     return real_.RenameNoOverwrite(from, to);
   }
+  bool Replace(const std::string& from, const std::string& to) override {
+    return real_.Replace(from, to);
+  }
   char Separator() const override { return real_.Separator(); }
 
  private:

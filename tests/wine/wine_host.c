@@ -562,6 +562,77 @@ static void CopyName(void) {
     CHECK(memcmp(got, expected, sizeof expected) == 0);
 }
 
+/* A bare fingerprint module on com3, at 9600: found from com2 (absent). */
+static void FpVersion(void) {
+  CHECK_EQ(EXPORT(_GETFDAVER)(2), 51);
+  CHECK_EQ(EXPORT(_FDATXDATA)(3, 0x05, 0, 0, 0, 0), 51);
+}
+
+/* Templates through the terminal's pass-through on com2: the ID list and
+ * one template into FINGERREC; a user ID the key cannot hold is refused at
+ * once. */
+static void FpTemplates(void) {
+  static const char kList[] = "0000010001\r\n0000010002\r\n0000020001\r\n";
+  char dir[MAX_PATH], path[MAX_PATH], got[1024];
+  unsigned long long start;
+  DataFolder(dir, sizeof dir);
+  CHECK_EQ(EXPORT(_GETIDLIST)(1, 2), 0);
+  snprintf(path, sizeof path, "%sFINGERREC\\IDLIST.TXT", dir);
+  if (CHECK_EQ(ReadWholeFile(path, got, sizeof got), (long)(sizeof kList - 1)))
+    CHECK(memcmp(got, kList, sizeof kList - 1) == 0);
+  CHECK_EQ(EXPORT(_GETIDFPREC)(1, 2, 1, 0, 2), 0);
+  snprintf(path, sizeof path, "%sFINGERREC\\FP0001_2.TXT", dir);
+  CHECK_EQ(ReadWholeFile(path, got, sizeof got), 816);
+  start = NowMs();
+  CHECK_EQ(EXPORT(_GETIDFPREC)(1, 2, 2048, 0, 1), 255);
+  CHECK(NowMs() - start < 100);
+}
+
+/* --- The fingerprint backup -------------------------------------------- */
+
+#define BACKUP_SIZE 5000
+static char g_backup[BACKUP_SIZE + 1];
+
+/* Backup mode 5, then the module's 5,000 bytes into zwbak.txt, marked
+ * 01 36 02 at the start. */
+static void BackupReceive(void) {
+  CHECK_EQ(EXPORT(_ZWBACKUP)(1, 2, 5), 0);
+  CHECK_EQ(EXPORT(_RXZWFILE)(2), 0);
+  CHECK_EQ(ReadDataFile("zwbak.txt", g_backup, sizeof g_backup), BACKUP_SIZE);
+  CHECK(memcmp(g_backup, "\x01\x36\x02", 3) == 0);
+  CHECK_EQ(ReadDataFile("zwbak.new", g_backup, sizeof g_backup), -1);
+}
+
+/* 3,500 bytes go back as three blocks, confirmed by the module. */
+static void BackupSend(void) {
+  char dir[MAX_PATH], path[MAX_PATH];
+  DataFolder(dir, sizeof dir);
+  memset(g_backup, 0x5A, BACKUP_SIZE);
+  snprintf(path, sizeof path, "%szwbak.txt", dir);
+  CHECK(WriteWholeFile(path, g_backup, 3500));
+  CHECK_EQ(EXPORT(_TXZWFILE)(3), 0);
+}
+
+/* No zwbak.txt: five boxes with the GBK text, no port opened, then 1. */
+static void BackupMissingFile(void) {
+  static const char text[] =
+      "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe"
+      "pclog.dat,\xc7\xeb\xbc\xec\xb2\xe9WINDOWS\xcf\xb5\xcd\xb3,"
+      "\xc0\xfd\xc8\xe7\xc9\xbe\xb3\xfdWINDOWS\\TEMP\\"
+      "\xcf\xc2\xb5\xc4\xc1\xd9\xca\xb1\xce\xc4\xbc\xfe,"
+      "\xb2\xa2\xd4\xda\xbf\xbc\xc7\xda\xbb\xfa\xc9\xcf\xd6\xb4\xd0\xd0\xbb\xd6\xb8"
+      "\xb4\xb2\xd9\xd7\xf7!";
+  struct SeenDialog seen[WPL_MAX_DIALOGS];
+  int n, i;
+  CHECK_EQ(EXPORT(_TXZWFILE)(2), 1);
+  n = TakeDialogs(seen, WPL_MAX_DIALOGS);
+  CHECK_EQ(n, 5);
+  for (i = 0; i < n; ++i) {
+    CHECK_STR(seen[i].title, "Open Error");
+    CHECK_STR(seen[i].text, text);
+  }
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -601,6 +672,11 @@ static const struct WineCase kCases[] = {
     {"sendvoice", "com2 --baud 57600", SendVoice},
     {"lan-sendvoice", "tcp 127.0.29.2,greeting=0000010209090909", LanSendVoice},
     {"copyname", "", CopyName},
+    {"fp-version", "com3 --module --module-version 51", FpVersion},
+    {"fp-templates", "com2 --templates 3", FpTemplates},
+    {"backup-receive", "com2 --backup-size 5000 --backup-seed 3", BackupReceive},
+    {"backup-send", "com3 --backup-mode", BackupSend},
+    {"backup-missing-file", "display", BackupMissingFile},
 };
 
 int main(int argc, char** argv) {

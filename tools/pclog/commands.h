@@ -53,5 +53,7 @@ void AddSettings(CLI::App& app, wpl::Env& env);
 void AddCards(CLI::App& app, wpl::Env& env);
 void AddWatch(CLI::App& app);
 void AddPersonnel(CLI::App& app, wpl::Env& env);
+void AddFingerprint(CLI::App& app, wpl::Env& env);
+void AddBackup(CLI::App& app, wpl::Env& env);
 
 }  // namespace pclog

@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
   pclog::AddCards(app, env);
   pclog::AddWatch(app);
   pclog::AddPersonnel(app, env);
+  pclog::AddFingerprint(app, env);
+  pclog::AddBackup(app, env);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -16,6 +16,8 @@
 #include "modem.h"
 #include "modem_options.h"
 #include "card_options.h"
+#include "backup_options.h"
+#include "module_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
 #include "settings_options.h"
@@ -152,6 +154,10 @@ int main(int argc, char** argv) {
   AddModemOptions(app, modemOptions);
   CardOptions cards;
   AddCardOptions(app, cards);
+  ModuleOptions module;
+  AddModuleOptions(app, module);
+  BackupOptions backup;
+  AddBackupOptions(app, backup);
   CLI11_PARSE(app, argc, argv);
   if (linkOpt->count() == 0 && tcpOpt->count() == 0) {
     std::fprintf(stderr, "pclog-sim: give --link, --tcp or both\n");
@@ -173,6 +179,13 @@ int main(int argc, char** argv) {
   ApplyRecordOptions(records, config);
   ApplyCardOptions(cards, config);
   std::vector<Named> networkNames, ptyNames;
+  ApplyModuleOptions(module, config);
+  try {
+    ApplyBackupOptions(backup, config);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pclog-sim: %s\n", e.what());
+    return 2;
+  }
 
   std::FILE* log = nullptr;
   if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "a"))) {
@@ -229,6 +242,7 @@ int main(int argc, char** argv) {
       model.emplace(config);
       LoadRecords(records, *model);
       LoadCards(cards, *model);
+      LoadTemplates(module, *model);
       pty.emplace(*model, link, log);
       ptyNames.push_back({link, &*model});
       std::printf("pclog-sim: terminal %d at %u baud on %s -> %s\n", address, baud, link.c_str(),
@@ -259,6 +273,7 @@ int main(int argc, char** argv) {
       PrintStates(all, f);
       std::fclose(f);
     }
+    if (model) SaveTemplates(module, *model);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pclog-sim: %s\n", e.what());
     return 1;

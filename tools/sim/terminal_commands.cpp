@@ -37,6 +37,43 @@ BlockVerdict SetPerson(TerminalModel& m, Payload p, bool enabled) {
   return kAccept;
 }
 
+// Command 0x12 carries two kinds of request, told apart by the block.
+// AA 55 asks the terminal to lend its line to the fingerprint module once it
+// has acknowledged the block.
+bool IsPassThrough(Payload p) {
+  return std::equal(p.begin(), p.end(), fingerprint::kPassThroughPayload.begin(),
+                    fingerprint::kPassThroughPayload.end());
+}
+
+BlockVerdict OnCommand12(TerminalModel& m, Payload p, Nanos now) {
+  if (IsPassThrough(p)) {
+    m.HandLineToModule(now);
+    return kAccept;
+  }
+  // Any other payload: the SN query and its value reply.
+  return cards::WhatSn(m, p, now);
+}
+
+// Command 0x0E with a one-byte block puts the terminal into backup mode: it
+// acknowledges the block, gets its module ready and says so with a second
+// ACK, then hands its line to the module's backup link. (Longer blocks are
+// names.)
+BlockVerdict OnCommand0E(TerminalModel& m, Payload p, Nanos now) {
+  if (p.size() != 1) {
+    m.personnel().OnName(p);
+    return kAccept;
+  }
+  const auto faults = m.config().commandFaults.find(0x0E);
+  const bool faulty = faults != m.config().commandFaults.end();
+  m.QueueAnswer(faulty ? faults->second.block : Answer{}, now);
+  const Answer ready = faulty && faults->second.second.fault != AckFault::kNone
+                           ? faults->second.second
+                           : Answer{AckFault::kLate, m.config().backup.readyDelay};
+  m.QueueAnswer(ready, now);
+  if (ready.fault == AckFault::kNone || ready.fault == AckFault::kLate) m.EnterBackupMode(now);
+  return BlockVerdict::kAnswered;
+}
+
 const CommandRule kCommands[] = {
     {0x00},  // the port test: the ACK is all
     {0x01, [](TerminalModel& m, Nanos) { m.download().Start(m.records()); }},
@@ -66,7 +103,9 @@ const CommandRule kCommands[] = {
     {0x0B, nullptr, [](TerminalModel& m, Payload p, Nanos) { return SetPerson(m, p, false); }},
     {0x0C, [](TerminalModel& m, Nanos) { ++m.settings().restores; }},
     {0x0D, [](TerminalModel& m, Nanos) { m.ClearRecords(); }},
+    {0x0E, nullptr, OnCommand0E},
     {0x0F, [](TerminalModel& m, Nanos) { ++m.settings().restoreAlls; }},
+    {0x12, nullptr, OnCommand12},
     {0x13, nullptr,
      [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openMode); }},
     {0x14, nullptr,
@@ -77,11 +116,6 @@ const CommandRule kCommands[] = {
     // The personnel tables: deleting every name answers a second ACK once
     // the table is empty.
     {0x05, [](TerminalModel& m, Nanos) { m.personnel().names.clear(); }, nullptr, true},
-    {0x0E, nullptr,
-     [](TerminalModel& m, Payload p, Nanos) {
-       m.personnel().OnName(p);
-       return kAccept;
-     }},
     {0x15, nullptr,
      [](TerminalModel& m, Payload p, Nanos) {
        m.personnel().OnDeleteVoice(p);
@@ -91,7 +125,6 @@ const CommandRule kCommands[] = {
     // Card numbers and the real-time record.
     {0x10, nullptr, cards::SetSn},
     {0x11, nullptr, cards::DeleteSn},
-    {0x12, nullptr, cards::WhatSn},
     {0x16, cards::SnLength},
     {0x17, cards::RealtimeRecord},
 };

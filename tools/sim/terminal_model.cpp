@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "fingerprint/backup_packet.h"
 #include "link/command_frame.h"
 #include "link/serial_link.h"
 
@@ -27,24 +28,99 @@ constexpr uint8_t Garble(uint8_t b) { return static_cast<uint8_t>(0x80 | (b >> 1
 
 TerminalModel::TerminalModel(TerminalConfig config)
     : config_(std::move(config)),
-      download_(*this, config_.downloadFaults, config_.payloadPerPacket) {
+      download_(*this, config_.downloadFaults, config_.payloadPerPacket),
+      module_(config_.module),
+      backup_(config_.backup),
+      mode_(config_.backupOnly   ? LineMode::kBackup
+            : config_.moduleOnly ? LineMode::kModule
+                                 : LineMode::kTerminal) {
   for (auto [first, last] : config_.users)
     for (uint32_t p = first; p <= last; ++p) users_.enrolled[p] = users_.enabled[p] = true;
 }
 
+LineState TerminalModel::ModeLine() const {
+  if (mode_ == LineMode::kModule) return {fingerprint::kModuleBaud, 1};
+  if (mode_ == LineMode::kBackup) return {fingerprint::kBackupBaud, fingerprint::kBackupStopBits};
+  return {config_.baud, config_.stopBits};
+}
+
 bool TerminalModel::Accepts(LineState line) const {
   if (config_.network || line.baud == 0) return true;
-  return line.baud == config_.baud && line.stopBits == config_.stopBits;
+  const LineState own = ModeLine();
+  return line.baud == own.baud && line.stopBits == own.stopBits;
+}
+
+void TerminalModel::HandLineToModule(Nanos now) {
+  nextMode_ = LineMode::kModule;
+  lastHeard_ = now;
+  module_.Reset();
+}
+
+void TerminalModel::EnterBackupMode(Nanos now) {
+  nextMode_ = LineMode::kBackup;
+  lastHeard_ = now;
+  backup_.Reset();
+}
+
+void TerminalModel::TakeUpLineMode(Nanos now) {
+  // The quiet time of a lent line counts from when it was taken up.
+  if (nextMode_) {
+    mode_ = *std::exchange(nextMode_, std::nullopt);
+    lastHeard_ = now;
+  }
+  // A terminal whose host went away during a pass-through takes its line
+  // back after a while.
+  if (mode_ == LineMode::kModule && !config_.moduleOnly && now - lastHeard_ > kPassThroughQuiet) {
+    mode_ = LineMode::kTerminal;
+    module_.Reset();
+  }
+  if (mode_ == LineMode::kBackup && !config_.backupOnly && now - lastHeard_ > kPassThroughQuiet) {
+    mode_ = LineMode::kTerminal;
+    backup_.Reset();
+  }
 }
 
 void TerminalModel::Receive(std::span<const uint8_t> bytes, LineState line, Nanos now) {
+  // A line mode is taken up once the answer in the old one has gone.
+  TakeUpLineMode(now);
   if (!Accepts(line)) {
     // Garbage on the line: whatever frame was being assembled is broken.
     window_.clear();
     preamble_ = 0;
     return;
   }
+  if (mode_ == LineMode::kModule) {
+    lastHeard_ = now;
+    for (uint8_t b : bytes) OnModuleByte(b, now);
+    return;
+  }
+  if (mode_ == LineMode::kBackup) {
+    lastHeard_ = now;
+    for (uint8_t b : bytes) OnBackupByte(b, now);
+    return;
+  }
   for (uint8_t b : bytes) OnByte(b, now);
+}
+
+void TerminalModel::OnModuleByte(uint8_t b, Nanos now) {
+  const auto reply = module_.OnHostByte(b);
+  if (!reply) return;
+  const ModuleFaults& f = config_.module.faults;
+  if (!reply->header.empty()) {
+    Queue(reply->header, now, f.replyDelay);
+    Queue(reply->data, now, f.dataDelay);
+  }
+  if (config_.moduleOnly) return;
+  // The module has answered one packet: the terminal closes the
+  // pass-through with its marker and listens at its own speed again.
+  auto marker = fingerprint::kClosingMarker;
+  if (f.wrongMarker) marker.back() = 0x16;
+  Queue(marker, now, f.markerDelay);
+  nextMode_ = LineMode::kTerminal;
+}
+
+void TerminalModel::OnBackupByte(uint8_t b, Nanos now) {
+  for (const BackupOutput& out : backup_.OnHostByte(b)) Queue(out.bytes, now, out.delay);
 }
 
 void TerminalModel::OnByte(uint8_t b, Nanos now) {
@@ -156,8 +232,9 @@ void TerminalModel::OnSpeedRequest(Nanos now) {
 }
 
 Nanos TerminalModel::ByteTime() const {
-  if (!config_.pace || config_.baud == 0) return Nanos{0};
-  return Nanos{10'000'000'000LL / config_.baud};
+  const uint32_t baud = ModeLine().baud;
+  if (!config_.pace || baud == 0) return Nanos{0};
+  return Nanos{10'000'000'000LL / baud};
 }
 
 void TerminalModel::Queue(std::span<const uint8_t> bytes, Nanos now, Nanos delay) {
@@ -241,7 +318,10 @@ std::string TerminalModel::StateJson() const {
   o << ",\"restores\":" << s.restores << ",\"restoreAlls\":" << s.restoreAlls
     << ",\"usersEnabled\":\"" << Ranges(users_, true) << "\",\"usersDisabled\":\""
     << Ranges(users_, false) << "\",\"records\":" << records_.size() / 6
-    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size();
+    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size()
+    << ",\"templates\":" << module_.store().size() << ",\"modulePackets\":" << module_.packets()
+    << ",\"backupBytes\":" << backup_.store().size()
+    << ",\"backupTransfers\":" << backup_.transfers();
   o << ",\"cards\":" << CardsJson(cards_);
   personnel_.AppendJson(o);
   o << '}';

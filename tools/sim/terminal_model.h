@@ -18,11 +18,13 @@
 #include <utility>
 #include <vector>
 
+#include "backup_module.h"
 #include "block_reader.h"
 #include "card_table.h"
 #include "download_server.h"
 #include "line_peer.h"
 #include "personnel_tables.h"
+#include "fingerprint_module.h"
 
 namespace wpl::sim {
 
@@ -69,7 +71,25 @@ struct TerminalConfig {
   std::vector<std::pair<uint16_t, uint16_t>> users{{0, 65535}};
   // Faults of the value reply and the real-time reply.
   ReplyFaults replyFaults{};
+  // The fingerprint module behind the terminal, and whether the line is
+  // the module's alone (a bare module: no terminal, no closing marker).
+  ModuleConfig module;
+  bool moduleOnly = false;
+  // The module's side of the backup link, and whether the terminal is in
+  // backup mode from the start and for good.
+  BackupConfig backup;
+  bool backupOnly = false;
 };
+
+// Who the line belongs to, and so at which speed and framing it is heard
+// and spoken: the terminal at its own speed, or the fingerprint module at
+// 9600 8N1 while the terminal lends it the line.
+// In backup mode (after command 0x0E with a one-byte block) the line is the
+// module's backup link at 19200 8N2.
+enum class LineMode { kTerminal, kModule, kBackup };
+
+// A pass-through that hears nothing for this long gives the line back.
+constexpr Millis kPassThroughQuiet{20'000};
 
 // What the terminal keeps of the settings the host sends it. The values mean
 // what the terminal makes of them; the model keeps the bytes.
@@ -107,9 +127,10 @@ class Conversation {
 
 // How the terminal takes a parameter block.
 enum class BlockVerdict {
-  kAccept,  // ACK (or the block answer of the command's faults)
-  kRefuse,  // NAK
-  kIgnore,  // no answer at all
+  kAccept,    // ACK (or the block answer of the command's faults)
+  kRefuse,    // NAK
+  kIgnore,    // no answer at all
+  kAnswered,  // the command has queued its answers itself
 };
 
 // One command the terminal understands.
@@ -153,9 +174,21 @@ class TerminalModel : public LinePeer {
   void QueueAnswer(const Answer& answer, Nanos now);
   // Hands the following host bytes to an exchange of the command's own.
   void StartConversation(std::unique_ptr<Conversation> c) { conversation_ = std::move(c); }
+  // Lends the line to the fingerprint module once the answer queued now
+  // has gone (at the host's next bytes).
+  void HandLineToModule(Nanos now);
+  // Enters backup mode once the answers queued now have gone.
+  void EnterBackupMode(Nanos now);
 
   const TerminalConfig& config() const { return config_; }
   bool Accepts(LineState line) const override;
+  LineMode lineMode() const { return mode_; }
+  // The speed and framing of the line in its present mode.
+  LineState ModeLine() const;
+  FingerprintModule& module() { return module_; }
+  const FingerprintModule& module() const { return module_; }
+  BackupModule& backup() { return backup_; }
+  const BackupModule& backup() const { return backup_; }
 
   // What the terminal has seen: the command bytes of the frames addressed to
   // it, in order.
@@ -193,6 +226,9 @@ class TerminalModel : public LinePeer {
   void OnFrame(uint8_t command, Nanos now);
   void OnBlock(ReceivedBlock block, Nanos now);
   void OnSpeedRequest(Nanos now);
+  void TakeUpLineMode(Nanos now);
+  void OnModuleByte(uint8_t b, Nanos now);
+  void OnBackupByte(uint8_t b, Nanos now);
   Answer FrameAnswer(uint8_t command) const;
   const CommandFaults* FaultsOf(uint8_t command) const;
   Nanos ByteTime() const;
@@ -216,6 +252,11 @@ class TerminalModel : public LinePeer {
   size_t preamble_ = 0;
   std::vector<uint8_t> request_;
   std::optional<uint32_t> nextBaud_;  // taken up once the answer has gone
+  FingerprintModule module_;
+  BackupModule backup_;
+  LineMode mode_ = LineMode::kTerminal;
+  std::optional<LineMode> nextMode_;  // taken up once the answer has gone
+  Nanos lastHeard_{0};                // the last host byte of a pass-through
 };
 
 }  // namespace wpl::sim

@@ -137,4 +137,8 @@ bool PosixFileSystem::RenameNoOverwrite(const std::string& from, const std::stri
   return ::unlink(from.c_str()) == 0;
 }
 
+bool PosixFileSystem::Replace(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 }  // namespace wpl

@@ -31,6 +31,7 @@ class PosixFileSystem : public FileSystem {
   bool MakeDirectory(const std::string& path) override;
   bool CopyNoOverwrite(const std::string& from, const std::string& to) override;
   bool RenameNoOverwrite(const std::string& from, const std::string& to) override;
+  bool Replace(const std::string& from, const std::string& to) override;
   char Separator() const override { return '/'; }
 };
 

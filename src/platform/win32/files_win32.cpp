@@ -106,4 +106,9 @@ bool Win32FileSystem::RenameNoOverwrite(const std::string& from, const std::stri
   return MoveFileA(from.c_str(), to.c_str()) != 0;
 }
 
+bool Win32FileSystem::Replace(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 }  // namespace wpl

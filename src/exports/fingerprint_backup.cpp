@@ -1,0 +1,23 @@
+// The fingerprint backup: the terminal's backup mode, and the module's store
+// received into zwbak.txt or sent back from it. 0 done, 1 failed.
+#include "exports/boundary.h"
+#include "fingerprint/backup.h"
+#include "w_pclog.h"
+
+using wpl::ProcessEnv;
+using wpl::exports::Guarded;
+namespace fp = wpl::fingerprint;
+
+WPL_EXPORT int32_t WPCLOG_CALL _ZWBACKUP(int32_t address, int32_t port, int32_t mode) {
+  return Guarded(1, [&] {
+    return wpl::link::DoneOrFailed(fp::EnterBackupMode(ProcessEnv(), address, port, mode));
+  });
+}
+
+WPL_EXPORT int32_t WPCLOG_CALL _RXZWFILE(int32_t port) {
+  return Guarded(1, [&] { return fp::DoneOrFailed(fp::ReceiveBackup(ProcessEnv(), port)); });
+}
+
+WPL_EXPORT int32_t WPCLOG_CALL _TXZWFILE(int32_t port) {
+  return Guarded(1, [&] { return fp::DoneOrFailed(fp::SendBackup(ProcessEnv(), port)); });
+}
