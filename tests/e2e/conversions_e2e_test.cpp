@@ -9,6 +9,7 @@
 #include <iterator>
 #include <regex>
 
+#include "cli_process.h"
 #include "file_contents.h"
 #include "sim_process.h"
 #include "w_pclog.h"
@@ -26,17 +27,6 @@ std::vector<std::string> BackupNames(const std::string& dir) {
   for (const auto& e : std::filesystem::directory_iterator(dir + "downbak"))
     names.push_back(e.path().filename().string());
   return names;
-}
-
-// Runs pclog with `args`; returns the exit status and what it printed.
-std::pair<int, std::string> RunCli(const std::string& args) {
-  std::string out;
-  FILE* p = ::popen((std::string(PCLOG_CLI) + " " + args + " 2>/dev/null").c_str(), "r");
-  if (!p) return {-1, out};
-  char buf[512];
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  const int status = ::pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 const std::string kStrayThenTwo("\x07\x01\x02\x95\x4F\x28\x5E\x00\x07\x95\xCF\x28\x5E", 13);

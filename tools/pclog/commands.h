@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "global_options.h"
 #include "platform/env.h"
 
 namespace pclog {

@@ -15,6 +15,14 @@ void AddDownloads(CLI::App& app, wpl::Env& env) {
     const auto r = wpl::download::SerialDownload(env, args->address, args->port);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Field("address", args->address);
+    Field("port", r.port);
+    Field("records", r.payloadBytes / 6);
+    Field("announced", r.announced);
+    Field("seconds", seconds);
+    Field("resend_requests", r.resendRequests);
+    Field("odd_packets", r.unexpected);
+    Field("cleared", r.cleared);
     if (r.port == 0) {
       std::printf("no terminal %d answered\n", args->address);
     } else {

@@ -5,12 +5,12 @@ int main(int argc, char** argv) {
   CLI::App app{"Talk to KORVANE terminals and convert their record files"};
   app.require_subcommand(1);
   wpl::Env& env = wpl::ProcessEnv();
+  pclog::GlobalOptions global(app, env);  // --trace and --json, for every command
   pclog::AddSerialBasics(app, env);
   pclog::AddNetworkBasics(app, env);
   pclog::AddDownloads(app, env);
   pclog::AddLanDownload(app, env);
   pclog::AddConversions(app, env);
   pclog::AddSettings(app, env);
-  CLI11_PARSE(app, argc, argv);
-  return 0;
+  return global.Run(argc, argv);
 }

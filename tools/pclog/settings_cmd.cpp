@@ -87,6 +87,8 @@ std::shared_ptr<Target> AddTarget(CLI::App* sub) {
 
 void Report(const char* what, wpl::link::SerialResult r, const Target& t) {
   using wpl::link::SerialOutcome;
+  Field("address", t.address);
+  Field("port", r.port);
   switch (r.outcome) {
     case SerialOutcome::kDone:
       std::printf("%s: terminal %d on port %d acknowledged\n", what, t.address, r.port);
@@ -120,6 +122,7 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
       if (!wpl::link::ParseIpv4(target->ip.c_str()))
         throw CLI::ValidationError("--ip", "not an IPv4 address: " + target->ip);
       const int r = wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v);
+      Field("ip", target->ip);
       std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", c.cli,
                   target->ip.c_str());
       Finish(r);
@@ -150,6 +153,9 @@ void AddSetBaudRate(CLI::App& app, wpl::Env& env) {
     std::copy(request->begin(), request->begin() + 12, first.begin());
     const auto r =
         wpl::settings::SetBaudRate(env, *port, static_cast<int32_t>(request->back()), first);
+    Field("port", *port);
+    Field("attempts", r.attempts);
+    if (r.result == 0) Field("baud", r.baud);
     if (r.result == 0)
       std::printf("set-baud-rate: the terminal on port %d answered at %u baud (attempt %d)\n",
                   *port, r.baud, r.attempts);
