@@ -21,10 +21,12 @@ export W_PCLOG_DIR=$work/
 sim_pid=$!
 for _ in $(seq 100); do [[ -L $work/com4 ]] && break; sleep 0.05; done
 
-echo "== pclog testcom --address 1 --port 3"
-"$build/tools/pclog/pclog" testcom --address 1 --port 3
+echo "== pclog testcom --address 1 --port 3 --trace wire.trace"
+"$build/tools/pclog/pclog" testcom --address 1 --port 3 --trace "$work/wire.trace"
 echo "== what the terminal received (time, speed, stop bits, bytes)"
 cat "$work/sim.log"
+echo "== the host's wire trace of the same scan (first lines)"
+head -n 12 "$work/wire.trace"
 echo
 echo "== pclog download --address 1 --port 3"
 "$build/tools/pclog/pclog" download --address 1 --port 3

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <regex>
 
-#include "file_contents.h"
 #include "run_cli.h"
+#include "file_contents.h"
 #include "sim_process.h"
 #include "w_pclog.h"
 

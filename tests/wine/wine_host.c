@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
+#include <winver.h>
 
 #include "case_runner.h"
 #include "dialog_watcher.h"
@@ -633,6 +634,47 @@ static void BackupMissingFile(void) {
   }
 }
 
+/* The version resource, as a host or an installer reads it. */
+static void VersionResource(void) {
+  char path[MAX_PATH];
+  static char info[4096];
+  VS_FIXEDFILEINFO* fixed = NULL;
+  char* text = NULL;
+  UINT size = 0;
+  DWORD handle = 0;
+  CHECK(GetModuleFileNameA(g_dll, path, sizeof path) > 0);
+  const DWORD need = GetFileVersionInfoSizeA(path, &handle);
+  CHECK(need > 0 && need <= sizeof info);
+  if (!CHECK(GetFileVersionInfoA(path, 0, sizeof info, info))) return;
+  if (CHECK(VerQueryValueA(info, "\\", (void**)&fixed, &size) && size >= sizeof *fixed)) {
+    CHECK_EQ(fixed->dwSignature, 0xFEEF04BD);
+    CHECK_EQ(fixed->dwFileVersionMS, 0x00010000);
+    CHECK_EQ(fixed->dwProductVersionMS, 0x00010000);
+    CHECK_EQ(fixed->dwFileType, VFT_DLL);
+  }
+  if (CHECK(VerQueryValueA(info, "\\StringFileInfo\\040904B0\\FileDescription", (void**)&text,
+                           &size)))
+    CHECK(strcmp(text, "KORVANE time-attendance terminal library") == 0);
+}
+
+/* W_PCLOG_TRACE set by the host between calls: the next call appends its
+ * wire trace to the file; removed, the calls are no longer traced. */
+static void TraceVariable(void) {
+  char dir[MAX_PATH], path[MAX_PATH + 16];
+  static char trace[16384];
+  DataFolder(dir, sizeof dir);
+  snprintf(path, sizeof path, "%swire.trace", dir);
+  CHECK(SetEnvironmentVariableA("W_PCLOG_TRACE", path));
+  CHECK_EQ(EXPORT(_TESTCOM)(1, 2), 2);
+  SetEnvironmentVariableA("W_PCLOG_TRACE", NULL);
+  const long first = ReadWholeFile(path, trace, sizeof trace - 1);
+  CHECK(first > 0);
+  trace[first > 0 ? first : 0] = 0;
+  CHECK(strstr(trace, " com2 57600 8N1 < 06 ") != NULL);
+  CHECK_EQ(EXPORT(_TESTCOM)(1, 2), 2);
+  CHECK_EQ(ReadWholeFile(path, trace, sizeof trace - 1), first);
+}
+
 static const struct WineCase kCases[] = {
     {"testcom-scan", "com4 --baud 19200", TestcomScan},
     {"testcom-wraps", "com2 --baud 57600", TestcomWraps},
@@ -677,6 +719,8 @@ static const struct WineCase kCases[] = {
     {"backup-receive", "com2 --backup-size 5000 --backup-seed 3", BackupReceive},
     {"backup-send", "com3 --backup-mode", BackupSend},
     {"backup-missing-file", "display", BackupMissingFile},
+    {"version-resource", "", VersionResource},
+    {"trace-variable", "com2 --baud 57600", TraceVariable},
 };
 
 int main(int argc, char** argv) {

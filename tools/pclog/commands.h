@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/serial_command.h"
+#include "global_options.h"
 #include "platform/env.h"
 
 namespace pclog {

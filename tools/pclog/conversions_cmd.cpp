@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,35 +14,90 @@ namespace {
 
 using namespace wpl::records;
 
+// One decoded field: its name, its value as text, and whether JSON takes it
+// as a number.
+struct DumpField {
+  const char* name;
+  std::string value;
+  bool number = true;
+};
+
 struct Reading {
   std::string text;
   const char* invalid;  // the failing field, or nullptr
+  std::vector<DumpField> fields;
 };
 
+enum class DumpFormat { kText, kCsv, kJsonLines };
+
+std::string Csv(const std::string& value) {
+  if (value.find_first_of(",\"\n") == std::string::npos) return value;
+  std::string quoted = "\"";
+  for (char c : value) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + '"';
+}
+
 // Walks the file as the conversion does: a valid record moves the walk past
-// it, an invalid one one byte on. Every position tried is printed with its
-// bytes and what they decode to.
+// it, an invalid one one byte on. As text every position tried is printed
+// with its bytes and what they decode to; as CSV or JSON lines each record
+// the conversion keeps is one line of decoded fields, and the rejected
+// positions are counted on stderr.
 template <class Read>
-int Dump(const std::vector<uint8_t>& bytes, size_t size, Read read) {
+int Dump(const std::vector<uint8_t>& bytes, size_t size, DumpFormat format, Read read) {
   size_t pos = 0, lines = 0, rejected = 0;
+  bool header = format == DumpFormat::kCsv;
   while (pos + size <= bytes.size()) {
     const Reading r = read(bytes.data() + pos);
-    std::printf("%08zu ", pos);
-    for (size_t i = 0; i < size; ++i) std::printf(" %02X", bytes[pos + i]);
+    if (format == DumpFormat::kText) {
+      std::printf("%08zu ", pos);
+      for (size_t i = 0; i < size; ++i) std::printf(" %02X", bytes[pos + i]);
+      if (r.invalid)
+        std::printf("  invalid %-11s %s\n", r.invalid, r.text.c_str());
+      else
+        std::printf("  %s\n", r.text.c_str());
+    } else if (!r.invalid) {
+      std::vector<DumpField> fields{{"offset", std::to_string(pos)}};
+      fields.insert(fields.end(), r.fields.begin(), r.fields.end());
+      fields.push_back({"line", r.text, false});
+      std::string out;
+      if (format == DumpFormat::kCsv) {
+        if (header) {
+          for (const DumpField& f : fields) out += std::string(out.empty() ? "" : ",") + f.name;
+          out += '\n';
+          header = false;
+        }
+        for (size_t i = 0; i < fields.size(); ++i) out += (i ? "," : "") + Csv(fields[i].value);
+      } else {
+        for (const DumpField& f : fields)
+          out += (out.empty() ? "{" : ",") + JsonString(f.name) + ":" +
+                 (f.number ? f.value : JsonString(f.value));
+        out += '}';
+      }
+      std::printf("%s\n", out.c_str());
+    }
     if (r.invalid) {
-      std::printf("  invalid %-11s %s\n", r.invalid, r.text.c_str());
       ++rejected;
       ++pos;
     } else {
-      std::printf("  %s\n", r.text.c_str());
       ++lines;
       pos += size;
     }
   }
-  if (pos < bytes.size())
-    std::printf("%08zu  %zu trailing bytes, not a whole record\n", pos, bytes.size() - pos);
+  const size_t trailing = bytes.size() - pos;
+  if (format != DumpFormat::kText) {
+    std::fprintf(stderr, "%zu records, %zu positions rejected, %zu trailing bytes\n", lines,
+                 rejected, trailing);
+    return 0;
+  }
+  if (trailing > 0) std::printf("%08zu  %zu trailing bytes, not a whole record\n", pos, trailing);
   std::printf("%zu lines, %zu positions rejected\n", lines, rejected);
   return 0;
+}
+
+std::string Digits(unsigned value, int width) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*u", width, value);
+  return text;
 }
 
 }  // namespace
@@ -51,6 +107,7 @@ void AddConversions(CLI::App& app, wpl::Env& env) {
     std::string directory, name, file;
     bool consumption = false;
     bool independentTags = false;
+    DumpFormat format = DumpFormat::kText;
   };
   auto args = std::make_shared<Args>();
   auto* convert = app.add_subcommand("convert", "Convert DIR/NAME.dat (clocking records) to text");
@@ -62,9 +119,11 @@ void AddConversions(CLI::App& app, wpl::Env& env) {
     sub->add_option("name", args->name, "File name without .dat")->required();
   }
   convert->callback([args, &env] {
+    Field("file", args->directory + args->name + ".dat");
     Finish(ConvertHostFile(env, args->directory, args->name, RecordKind::kClocking));
   });
   convertXf->callback([args, &env] {
+    Field("file", args->directory + args->name + ".dat");
     Finish(ConvertHostFile(env, args->directory, args->name, RecordKind::kConsumption));
   });
 
@@ -73,6 +132,13 @@ void AddConversions(CLI::App& app, wpl::Env& env) {
   dump->add_flag("--consumption", args->consumption, "17-byte consumption records");
   dump->add_flag("--independent-tags", args->independentTags,
                  "Add both tag flags (per-terminal files), not 60 else 30");
+  dump->add_option("--format", args->format,
+                   "text: every position tried; csv or jsonl: one decoded record a line")
+      ->transform(CLI::CheckedTransformer(
+          std::map<std::string, DumpFormat>{{"text", DumpFormat::kText},
+                                            {"csv", DumpFormat::kCsv},
+                                            {"jsonl", DumpFormat::kJsonLines}},
+          CLI::ignore_case));
   dump->callback([args] {
     std::ifstream in(args->file, std::ios::binary);
     if (!in) {
@@ -81,18 +147,36 @@ void AddConversions(CLI::App& app, wpl::Env& env) {
     }
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
     if (args->consumption) {
-      Finish(Dump(bytes, kConsumptionSize, [](const uint8_t* b) {
+      Finish(Dump(bytes, kConsumptionSize, args->format, [](const uint8_t* b) {
         const ConsumptionRecord r = DecodeConsumption(b);
-        Reading reading{ConsumptionText(r), InvalidField(r)};
+        Reading reading{
+            ConsumptionText(r),
+            InvalidField(r),
+            {{"date", "20" + Digits(r.year, 2) + "-" + Digits(r.month, 2) + "-" + Digits(r.day, 2),
+              false},
+             {"time", Digits(r.hour, 2) + ":" + Digits(r.minute, 2) + ":" + Digits(r.second, 2),
+              false},
+             {"type", std::to_string(r.type)},
+             {"card", std::to_string(r.card)},
+             {"value", std::to_string(r.Value())},
+             {"count", std::to_string(r.PrintedCount())},
+             {"sign", std::string(1, r.Sign()), false},
+             {"device", std::to_string(r.Device())}}};
         if (reading.text.size() >= kConsumptionLineChars)
           reading.text += "  (stored cut to " + std::to_string(kConsumptionLineChars) + " bytes)";
         return reading;
       }));
     }
     const TagRule rule = args->independentTags ? TagRule::kIndependent : TagRule::kSixtyElseThirty;
-    Finish(Dump(bytes, kRecordSize, [rule](const uint8_t* b) {
+    Finish(Dump(bytes, kRecordSize, args->format, [rule](const uint8_t* b) {
       const ClockingRecord r = DecodeRecord(b);
-      return Reading{RecordLine(r, rule), InvalidField(r)};
+      return Reading{
+          RecordLine(r, rule),
+          InvalidField(r),
+          {{"number", std::to_string(r.number)},
+           {"date", Digits(r.year, 4) + "-" + Digits(r.month, 2) + "-" + Digits(r.day, 2), false},
+           {"time", Digits(r.hour, 2) + ":" + Digits(r.minute, 2), false},
+           {"tag", std::to_string(Tag(r, rule))}}};
     }));
   });
 }

@@ -15,6 +15,13 @@ void RunAndSummarise(wpl::Env& env, Download&& download) {
   const auto r = download();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  Field("port", r.port);
+  Field("records", r.payloadBytes / 6);
+  Field("announced", r.announced);
+  Field("seconds", seconds);
+  Field("resend_requests", r.resendRequests);
+  Field("odd_packets", r.unexpected);
+  Field("cleared", r.cleared);
   if (r.port != 0) {
     std::printf(
         "%s: %llu of %u records from port %d in %.1f s, %d resend requests, %d odd packets%s\n",

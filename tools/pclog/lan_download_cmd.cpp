@@ -214,6 +214,18 @@ void AddLanDownload(CLI::App& app, wpl::Env& env) {
     const double wall = Seconds(std::chrono::steady_clock::now() - start).count();
     const bool allDone =
         std::ranges::all_of(outcomes, [](const Outcome& o) { return o.report.result == 0; });
+    std::string terminals;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      const DownloadReport& r = outcomes[i].report;
+      terminals += (i ? ",{" : "{") + JsonString("ip") + ":" + JsonString(jobs[i].ip) +
+                   ",\"terminal\":" + JsonValue(jobs[i].target.terminal) +
+                   ",\"records\":" + JsonValue(Records(r)) +
+                   ",\"seconds\":" + JsonValue(outcomes[i].seconds) +
+                   ",\"resends\":" + JsonValue(r.resendRequests) +
+                   ",\"result\":" + JsonString(Result(r)) + "}";
+    }
+    AddJsonField("terminals", "[" + terminals + "]");
+    Field("seconds", wall);
     if (jobs.size() == 1 && parallel->count() == 0) {
       PrintSummary(jobs[0], outcomes[0], env.dataDir);
     } else {

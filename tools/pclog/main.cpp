@@ -5,6 +5,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Talk to KORVANE terminals and convert their record files"};
   app.require_subcommand(1);
   wpl::Env& env = wpl::ProcessEnv();
+  pclog::GlobalOptions global(app, env);  // --trace and --json, for every command
   pclog::AddSerialBasics(app, env);
   pclog::AddNetworkBasics(app, env);
   pclog::AddDownloads(app, env);
@@ -16,6 +17,5 @@ int main(int argc, char** argv) {
   pclog::AddPersonnel(app, env);
   pclog::AddFingerprint(app, env);
   pclog::AddBackup(app, env);
-  CLI11_PARSE(app, argc, argv);
-  return 0;
+  return global.Run(argc, argv);
 }

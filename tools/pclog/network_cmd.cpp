@@ -11,6 +11,7 @@ void AddNetworkBasics(CLI::App& app, wpl::Env& env) {
   clear->add_option("ip", *ip, "The terminal's IPv4 address (TCP port 1024)")->required();
   clear->callback([ip, &env] {
     const int r = wpl::link::LanClearRecords(env, ip->c_str());
+    Field("ip", *ip);
     std::printf(r == 0 ? "clear sent to %s\n" : "could not reach %s\n", ip->c_str());
     Finish(r);
   });

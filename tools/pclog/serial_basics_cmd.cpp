@@ -10,6 +10,7 @@ void AddSerialBasics(CLI::App& app, wpl::Env& env) {
   auto* clear = app.add_subcommand("delete", "Clear the records held by a terminal");
   testcom->callback([args = AddSerialTarget(testcom), &env] {
     int found = wpl::link::TestCom(env, args->address, args->port);
+    Field("port", found);
     if (found < 0) {
       std::printf("no terminal %d answered on any port\n", args->address);
       Finish(1);

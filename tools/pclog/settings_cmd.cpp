@@ -89,6 +89,7 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
       if (!network) throw CLI::ValidationError("--ip", std::string(c.cli) + " has no network form");
       CheckIp(*target);
       const int r = wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v);
+      Field("ip", target->ip);
       std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", c.cli,
                   target->ip.c_str());
       Finish(r);
@@ -119,6 +120,9 @@ void AddSetBaudRate(CLI::App& app, wpl::Env& env) {
     std::copy(request->begin(), request->begin() + 12, first.begin());
     const auto r =
         wpl::settings::SetBaudRate(env, *port, static_cast<int32_t>(request->back()), first);
+    Field("port", *port);
+    Field("attempts", r.attempts);
+    if (r.result == 0) Field("baud", r.baud);
     if (r.result == 0)
       std::printf("set-baud-rate: the terminal on port %d answered at %u baud (attempt %d)\n",
                   *port, r.baud, r.attempts);

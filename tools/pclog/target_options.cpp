@@ -27,6 +27,8 @@ void CheckIp(const Target& t) {
 
 void Report(const char* what, wpl::link::SerialResult r, const Target& t) {
   using wpl::link::SerialOutcome;
+  Field("address", t.address);
+  Field("port", r.port);
   switch (r.outcome) {
     case SerialOutcome::kDone:
       std::printf("%s: terminal %d on port %d acknowledged\n", what, t.address, r.port);

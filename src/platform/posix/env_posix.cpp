@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/posix/posix_platform.h"
+#include "platform/trace.h"
 
 namespace wpl {
 namespace {
@@ -34,6 +35,11 @@ Env& ProcessEnv() {
   // that is running.
   thread_local Env env{&clock, &serial, &files, &ui, {}, &SystemSockets()};
   env.dataDir = DataDirectory();
+  // W_PCLOG_TRACE is read at every call too, so a site can turn the wire
+  // trace on and off without restarting the host.
+  env.serial = &serial;
+  env.sockets = &SystemSockets();
+  ApplyTraceVariable(env, std::getenv("W_PCLOG_TRACE"));
   return env;
 }
 

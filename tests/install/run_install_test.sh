@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs a build into a fresh prefix and builds a small C host against it
+# twice: through find_package(w_pclog) and through pkg-config. Both hosts must
+# run, and the library must carry its SONAME.
+set -euo pipefail
+build=${1:?usage: run_install_test.sh BUILD_DIR SOURCE_DIR}
+source=${2:?usage: run_install_test.sh BUILD_DIR SOURCE_DIR}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+
+lib=$(find "$prefix" -name 'libw_pclog.so.*.*' | head -n 1)
+[[ -n $lib ]] || { echo "no versioned libw_pclog.so under $prefix"; exit 1; }
+soname=$(objdump -p "$lib" | awk '/SONAME/ {print $2}')
+[[ $soname =~ ^libw_pclog\.so\.[0-9]+$ ]] || { echo "SONAME is '$soname'"; exit 1; }
+for f in include/w_pclog.h bin/pclog bin/pclog-sim; do
+  [[ -e $prefix/$f ]] || { echo "missing $prefix/$f"; exit 1; }
+done
+libdir=$(dirname "$lib")
+
+mkdir -p "$work/data-cmake" "$work/data-pc"
+cmake -S "$source/tests/install/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
+  >"$work/consumer.log"
+cmake --build "$work/consumer" >>"$work/consumer.log"
+"$work/consumer/consumer" "$work/data-cmake"
+
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+cc -o "$work/consumer-pc" "$source/tests/install/consumer/main.c" \
+  $(pkg-config --cflags --libs w_pclog)
+LD_LIBRARY_PATH=$libdir "$work/consumer-pc" "$work/data-pc"
+echo "pkg-config: w_pclog $(pkg-config --modversion w_pclog)"
