@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 bool Write(const fs::path& dir, const std::string& name, const Bytes& bytes) {
   std::FILE* f = std::fopen((dir / name).c_str(), "wb");
   if (!f) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
 }
 

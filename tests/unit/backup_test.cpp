@@ -135,7 +135,7 @@ struct Rig {
   std::string Path(const char* name) const { return v.dir.path() + name; }
   void Put(const char* name, const Bytes& bytes) {
     std::FILE* f = std::fopen(Path(name).c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
   }
   Bytes Get(const char* name) const { return testing::ReadFileBytes(Path(name)); }

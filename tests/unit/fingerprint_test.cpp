@@ -135,7 +135,7 @@ struct Rig {
   void PutFile(const std::string& name, const Bytes& bytes) {
     std::filesystem::create_directories(Folder());
     std::FILE* f = std::fopen((Folder() + name).c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
   }
   // The host's writes at a speed, one hex string each.
