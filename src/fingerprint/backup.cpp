@@ -5,7 +5,7 @@
 
 #include "fingerprint/backup_packet.h"
 #include "link/serial_link.h"
-#include "platform/timer_resolution.h"
+#include "platform/fine_sleeps.h"
 #include "records/conversion.h"
 
 namespace wpl::fingerprint {
