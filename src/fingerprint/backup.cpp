@@ -15,7 +15,6 @@ using Area = std::array<uint8_t, kBackupAreaSize>;
 constexpr size_t kFirstReadCap = 1000;
 constexpr size_t kReplySize = kBackupOverhead;  // the module's answers carry no data
 constexpr uint32_t kLastBlockNumber = 0xFFFF;
-constexpr size_t kMarkSize = kBackupFileMark.size();
 
 std::string BackupPath(Env& env, const std::string& given, const char* name) {
   return given.empty() ? env.dataDir + name : given;

@@ -11,43 +11,14 @@
 #include "fingerprint/module_link.h"
 #include "link/command_frame.h"
 #include "platform/env.h"
+#include "step_port.h"
 
 namespace {
 
 using namespace wpl;
 
-class StepClock : public Clock {
- public:
-  Nanos Now() override { return now; }
-  void Sleep(Millis d) override { now += d; }
-  LocalTime Local() override { return {}; }
-  Nanos now{0};
-};
-
-// Hands out the module's bytes `step` at a time; nothing once they are gone.
-class ReplyPort : public SerialPort {
- public:
-  ReplyPort(std::span<const uint8_t> bytes, size_t step, StepClock& clock)
-      : bytes_(bytes), step_(step), clock_(clock) {}
-  bool Configure(const LineConfig&) override { return true; }
-  size_t Write(std::span<const uint8_t> b) override { return b.size(); }
-  size_t Read(std::span<uint8_t> out) override {
-    const size_t n = std::min({out.size(), step_, bytes_.size() - pos_});
-    if (n == 0) {
-      clock_.Sleep(Millis{5});
-      return 0;
-    }
-    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_), n, out.begin());
-    pos_ += n;
-    return n;
-  }
-  size_t pos() const { return pos_; }
-
- private:
-  std::span<const uint8_t> bytes_;
-  size_t step_, pos_ = 0;
-  StepClock& clock_;
-};
+using testing::StepClock;
+using ReplyPort = testing::StepPort;
 
 }  // namespace
 
