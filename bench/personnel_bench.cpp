@@ -32,12 +32,6 @@ constexpr const char* kIp = "127.0.30.1";
 constexpr int kPort = 1;
 constexpr int kNames = 1000;
 
-struct Site {
-  Site() : sim({"--link", ports.Port(kPort), "--tcp", kIp, "--ready", ready}, ready) {}
-  wpl::e2e::PortFolder ports;
-  std::string ready = ports.dir() + "/ready";
-  wpl::e2e::SimProcess sim;
-};
 
 double Ms(Nanos d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -47,7 +41,7 @@ std::vector<uint8_t> NameOf(int i) {
 }
 
 void BM_LoadNames(benchmark::State& state) {
-  static Site site;
+  static wpl::e2e::SimSite site(kIp, kPort);
   const bool network = state.range(0) != 0;
   wpl::Env& env = wpl::ProcessEnv();
   // "Person 1000": 11 name bytes, a block of 2 + 11 data bytes.

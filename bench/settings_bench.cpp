@@ -37,15 +37,9 @@ constexpr int kPort = 1;
 constexpr uint32_t kBaud = 57600;
 
 // One simulator for every benchmark: a terminal on a pty, one on loopback.
-struct Site {
-  Site() : sim({"--link", ports.Port(kPort), "--tcp", kIp, "--ready", ready}, ready) {}
-  wpl::e2e::PortFolder ports;
-  std::string ready = ports.dir() + "/ready";
-  wpl::e2e::SimProcess sim;
-};
 
-Site& TheSite() {
-  static Site site;
+wpl::e2e::SimSite& TheSite() {
+  static wpl::e2e::SimSite site(kIp, kPort);
   return site;
 }
 

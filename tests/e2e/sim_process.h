@@ -85,4 +85,14 @@ class PortFolder {
   std::string dir_;
 };
 
+// One pclog-sim for a benchmark: a terminal on a pty at port `port` and one
+// on loopback at `ip`, up once the simulator says so.
+struct SimSite {
+  SimSite(const std::string& ip, int port)
+      : sim({"--link", ports.Port(port), "--tcp", ip, "--ready", ready}, ready) {}
+  PortFolder ports;
+  std::string ready = ports.dir() + "/ready";
+  SimProcess sim;
+};
+
 }  // namespace wpl::e2e
