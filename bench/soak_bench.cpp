@@ -15,6 +15,8 @@
 //                      simulator's files).
 // About 4 s a serial and 3 s a network download (the protocol's pauses and
 // the conversion's one-second wait before its backup): a full run takes hours.
+// Give it a copy of pclog-sim (WPL_PCLOG_SIM) when the build tree may be
+// rebuilt meanwhile.
 //   WPL_SOAK_DOWNLOADS=20 build/bench/soak_bench
 #include <benchmark/benchmark.h>
 

@@ -18,9 +18,12 @@ namespace wpl::e2e {
 class SimProcess {
  public:
   // Starts pclog-sim with `args` and waits until `readyPath` exists (the pty
-  // link or whatever the simulator creates last).
+  // link or whatever the simulator creates last). WPL_PCLOG_SIM names
+  // another simulator binary: a run of hours keeps its own copy while the
+  // build tree is rebuilt.
   SimProcess(std::vector<std::string> args, const std::string& readyPath) {
-    args.insert(args.begin(), PCLOG_SIM);
+    const char* other = std::getenv("WPL_PCLOG_SIM");
+    args.insert(args.begin(), other && *other ? other : PCLOG_SIM);
     pid_ = ::fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {

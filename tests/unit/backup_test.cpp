@@ -15,6 +15,7 @@
 #include "file_contents.h"
 #include "fingerprint/backup_packet.h"
 #include "memory_file.h"
+#include "platform/full_write.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -257,6 +258,66 @@ TEST(BackupReceive, AFailedReceiveLeavesZwbakAsItWas) {
     }
     EXPECT_EQ(rig.v.serial.closes().size(), 1u) << k.what;
   }
+}
+
+// A module that sends one-byte blocks, `blocks` of them (the last says
+// nothing more follows) or without end; the host's answers are only counted.
+class BlockStream : public SerialPort {
+ public:
+  explicit BlockStream(uint64_t blocks) : left_(blocks) {}
+  bool Configure(const LineConfig&) override { return true; }
+  size_t Write(std::span<const uint8_t> bytes) override { return bytes.size(); }
+  size_t Read(std::span<uint8_t> out) override {
+    if (at_ == pending_.size()) {
+      if (left_ == 0) return 0;
+      --left_;
+      pending_ = BuildBackupPacket({.moreFollows = static_cast<uint8_t>(left_ != 0)}, Bytes{0x5A});
+      at_ = 0;
+    }
+    const size_t n = std::min(out.size(), pending_.size() - at_);
+    std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(at_), n, out.begin());
+    at_ += n;
+    return n;
+  }
+
+ private:
+  uint64_t left_;
+  Bytes pending_;
+  size_t at_ = 0;
+};
+
+TEST(BackupReceive, TheBlockCounterEndsAt65535) {
+  struct Case {
+    uint64_t blocks;
+    BackupOutcome outcome;
+    size_t stored;
+  };
+  const Case cases[] = {
+      {65'536, BackupOutcome::kDone, 65'536},
+      // A module that announces more for ever: counts 0 to 65,535 taken, no more.
+      {UINT64_MAX, BackupOutcome::kTooManyBlocks, 65'536},
+  };
+  for (const Case& k : cases) {
+    VirtualEnv v;
+    BlockStream module(k.blocks);
+    testing::MemoryFile file;
+    EXPECT_EQ(ReceiveBlocks(v.env, module, file, {}), k.outcome) << k.blocks;
+    EXPECT_EQ(file.data.size(), k.stored) << k.blocks;
+  }
+}
+
+TEST(BackupModuleLine, APacedModuleSendsElevenBitsAByte) {
+  TerminalConfig c = BackupTerminal();
+  c.pace = true;
+  TerminalModel module(c);
+  module.Receive(OpeningRequest(), {kBackupBaud, kBackupStopBits}, Nanos{0});
+  // The 18-byte reply: a start bit, 8 data bits and two stop bits each.
+  const Nanos byte = LineTime(1, kBackupBaud, 2);
+  EXPECT_EQ(byte, Nanos{572'916});
+  const Nanos last = byte * static_cast<int>(kBackupOverhead);
+  std::array<uint8_t, 64> out{};
+  EXPECT_EQ(module.Transmit(out, last - Nanos{1}), kBackupOverhead - 1);
+  EXPECT_EQ(module.Transmit(out, last), 1u);
 }
 
 TEST(BackupReceive, AFileThatCannotBeMadeFailsAfterFiveTries) {

@@ -5,6 +5,11 @@
 #include <thread>
 
 #include "platform/env.h"
+#include "platform/fine_sleeps.h"
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace wpl {
 namespace {
@@ -42,6 +47,20 @@ TEST(ProcessEnv, ACallOnAnotherThreadLeavesTheRunningCallsFolder) {
     ::unsetenv("W_PCLOG_DIR");
   }
 }
+
+#ifdef __linux__
+// Per-byte pauses keep to 1 us of their end while a FineSleeps is held, and
+// the thread's slack is its own again afterwards.
+TEST(FineSleeps, NarrowsTheTimerSlackForTheirDuration) {
+  ASSERT_EQ(::prctl(PR_SET_TIMERSLACK, 70'000UL, 0, 0, 0), 0);
+  {
+    FineSleeps fine;
+    EXPECT_EQ(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 1'000);
+  }
+  EXPECT_EQ(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 70'000);
+  ::prctl(PR_SET_TIMERSLACK, 0UL, 0, 0, 0);
+}
+#endif
 
 }  // namespace
 }  // namespace wpl

@@ -6,6 +6,7 @@
 #include "fingerprint/backup_packet.h"
 #include "link/command_frame.h"
 #include "link/serial_link.h"
+#include "platform/full_write.h"
 
 namespace wpl::sim {
 namespace {
@@ -232,9 +233,10 @@ void TerminalModel::OnSpeedRequest(Nanos now) {
 }
 
 Nanos TerminalModel::ByteTime() const {
-  const uint32_t baud = ModeLine().baud;
-  if (!config_.pace || baud == 0) return Nanos{0};
-  return Nanos{10'000'000'000LL / baud};
+  if (!config_.pace) return Nanos{0};
+  // Two stop bits on the backup link: 11 bits a byte there.
+  const LineState line = ModeLine();
+  return LineTime(1, line.baud, line.stopBits);
 }
 
 void TerminalModel::Queue(std::span<const uint8_t> bytes, Nanos now, Nanos delay) {
