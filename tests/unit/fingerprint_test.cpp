@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "byte_lists.h"
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "fingerprint/module_link.h"
@@ -23,20 +24,11 @@ using sim::Answer;
 using sim::ModuleFaults;
 using sim::TerminalConfig;
 using sim::TerminalModel;
+using testing::Hex;
 using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kPort = 2;
-
-std::string Hex(std::span<const uint8_t> bytes) {
-  std::string out;
-  for (uint8_t b : bytes) {
-    char h[4];
-    std::snprintf(h, sizeof h, "%s%02X", out.empty() ? "" : " ", b);
-    out += h;
-  }
-  return out;
-}
 
 TEST(ModulePacket, BytesOfTheRequest) {
   struct Case {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "platform/full_write.h"
+
 namespace wpl::sim {
 namespace {
 
@@ -51,8 +53,8 @@ bool ModemModel::Accepts(LineState line) const {
 }
 
 Nanos ModemModel::ByteTime() const {
-  if (!config_.pace || config_.baud == 0) return Nanos{0};
-  return Nanos{10'000'000'000LL / config_.baud};
+  // The host's line to the modem is 8N1.
+  return config_.pace ? LineTime(1, config_.baud, 1) : Nanos{0};
 }
 
 void ModemModel::Log(Nanos now, const std::string& text) const {
