@@ -1,46 +1,56 @@
 # w_pclog: two builds from one source, and everything needed to test them.
-#   make build   build the Linux library, tools and tests, and the Windows DLL
+#   make build   build the Linux library, tools and tests, and the 32- and
+#                64-bit Windows DLLs
 #   make demo    build, start the simulator on a pty and talk to it
 #   make test    build and run every test: unit, sanitizers, fuzzers, end to
-#                end, and the DLL under Wine
+#                end, the 64-bit DLL under Wine, the 32-bit DLL from its file
+#                (and under 32-bit Wine with WINE32=1, where the machine runs it)
 #   make fuzz-long  every fuzz target for 10 minutes (FUZZ_LONG_SECONDS)
-#   make package    the Debian package (cpack) of the Linux products
+#   make package    the Debian package (cpack) of the Linux products, and a zip
+#                   of both DLLs for Windows integrators
 #   make readme     renew the README's list of exports from the header
-# Each target first installs what is missing (Debian packages, i386 for wine32).
+# Each target first installs what is missing (Debian packages).
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 BUILD := build
 BUILD_ASAN := build-asan
 BUILD_WIN32 := build-win32
+BUILD_WIN64 := build-win64
 BUILD_FUZZ := build-fuzz
 FUZZ_SECONDS ?= 5
 FUZZ_LONG_SECONDS ?= 600
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
-  libbenchmark-dev libcli11-dev pkg-config g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32 \
-  xvfb xauth
+  libbenchmark-dev libcli11-dev pkg-config gawk zip unzip \
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 \
+  wine64 xvfb xauth
 DEPS_STAMP := $(BUILD)/.deps-ok
 
-.PHONY: all build demo test deps linux win32 asan fuzz fuzz-long package readme clean
+.PHONY: all build demo test deps linux win32 win64 asan fuzz fuzz-long package readme clean
 
 all: build
 
-$(DEPS_STAMP):
-	@./tools/install-deps.sh $(APT_PACKAGES)
+$(DEPS_STAMP): Makefile
+	@WINE32=$(WINE32) ./tools/install-deps.sh $(APT_PACKAGES)
 	@mkdir -p $(BUILD) && touch $@
 
 deps: $(DEPS_STAMP)
 
 linux: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DWPL_WIN32_DIR=$(abspath $(BUILD_WIN32))
+	  -DWPL_WIN32_DIR=$(abspath $(BUILD_WIN32)) -DWPL_WIN64_DIR=$(abspath $(BUILD_WIN64))
 	cmake --build $(BUILD) -j $(JOBS)
 
 win32: deps
 	cmake -S . -B $(BUILD_WIN32) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake)
 	cmake --build $(BUILD_WIN32) -j $(JOBS)
+
+win64: deps
+	cmake -S . -B $(BUILD_WIN64) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-x86_64.cmake)
+	cmake --build $(BUILD_WIN64) -j $(JOBS)
 
 asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWPL_SANITIZE=ON
@@ -51,7 +61,7 @@ fuzz: deps
 	  -DWPL_FUZZ=ON
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzzers
 
-build: linux win32
+build: linux win32 win64
 
 demo: build
 	./tools/demo.sh $(BUILD)
@@ -69,9 +79,11 @@ fuzz-long: fuzz
 readme:
 	./tools/export_list.sh include/w_pclog.h --write README.md
 
-# The Debian package of the Linux products, in build/.
-package: linux
+# The Debian package of the Linux products, in build/, and the zip of both
+# DLLs for Windows integrators, build/w_pclog-windows-<version>.zip.
+package: build
 	cd $(BUILD) && cpack
+	./tools/windows_package.sh $(BUILD_WIN32) $(BUILD_WIN64) $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_WIN32) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_WIN32) $(BUILD_WIN64) $(BUILD_FUZZ)

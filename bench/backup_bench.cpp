@@ -55,9 +55,8 @@ std::pair<double, double> Prescribed() {
 
 struct Site {
   wpl::e2e::PortFolder ports;
-  wpl::e2e::SimProcess sim{{"--link", ports.Port(kPort), "--backup-mode", "--pace",
-                            "--backup-size", std::to_string(kSize), "--backup-seed",
-                            std::to_string(kSeed)},
+  wpl::e2e::SimProcess sim{{"--link", ports.Port(kPort), "--backup-mode", "--pace", "--backup-size",
+                            std::to_string(kSize), "--backup-seed", std::to_string(kSeed)},
                            ports.Port(kPort)};
 };
 
@@ -65,7 +64,7 @@ void BM_Backup(benchmark::State& state) {
   static Site site;
   static const auto prescribed = Prescribed();
   const bool send = state.range(0) != 0;
-  wpl::Env& env = wpl::ProcessEnv();
+  wpl::Env env = wpl::ProcessEnv();
   const std::string zwbak = site.ports.dir() + "/zwbak.txt";
   double seconds = 0;
   for (auto _ : state) {
@@ -90,12 +89,7 @@ void BM_Backup(benchmark::State& state) {
   state.counters["ratio"] = due > 0 ? seconds / due : 0;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
-BENCHMARK(BM_Backup)
-    ->ArgName("send")
-    ->Arg(0)
-    ->Arg(1)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_Backup)->ArgName("send")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(
+    benchmark::kSecond);
 
 }  // namespace

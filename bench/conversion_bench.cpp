@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "memory_file.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/system.h"
 #include "records/record_scan.h"
 
 namespace {
@@ -52,7 +52,7 @@ struct Fixture {
       records.insert(records.end(), rec, rec + kRecordSize);
       if (i % 1009 == 0) records.push_back(0xFF);  // a stray byte
     }
-    PosixFileSystem files;
+    SystemFileSystem files;
     auto out = files.Create(recordFile);
     if (!out || !out->Write(records)) throw std::runtime_error("cannot write the record file");
   }
@@ -106,7 +106,7 @@ double Seconds(std::chrono::steady_clock::duration d) {
 // the benchmark's time) one write of a buffer the size of the text file.
 void BM_ConvertFileVsOneWrite(benchmark::State& state) {
   Fixture& f = TheFixture();
-  PosixFileSystem files;
+  SystemFileSystem files;
   uint64_t lines = 0;
   double convertTotal = 0, writeTotal = 0;
   std::vector<uint8_t> plain;

@@ -44,7 +44,7 @@ void MeasurePacedDownload(benchmark::State& state, const std::vector<std::string
     std::vector<std::string> args = {"--link", ports.Port(1)};
     args.insert(args.end(), simArgs.begin(), simArgs.end());
     wpl::e2e::SimProcess sim(args, ports.Port(1));
-    wpl::Env& env = wpl::ProcessEnv();
+    wpl::Env env = wpl::ProcessEnv();
     const double cpu0 = CpuSeconds();
     const download::DownloadReport report = download(env);
     const double cpu = CpuSeconds() - cpu0;

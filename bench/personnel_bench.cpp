@@ -32,7 +32,6 @@ constexpr const char* kIp = "127.0.30.1";
 constexpr int kPort = 1;
 constexpr int kNames = 1000;
 
-
 double Ms(Nanos d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 std::vector<uint8_t> NameOf(int i) {
@@ -43,7 +42,7 @@ std::vector<uint8_t> NameOf(int i) {
 void BM_LoadNames(benchmark::State& state) {
   static wpl::e2e::SimSite site(kIp, kPort);
   const bool network = state.range(0) != 0;
-  wpl::Env& env = wpl::ProcessEnv();
+  wpl::Env env = wpl::ProcessEnv();
   // "Person 1000": 11 name bytes, a block of 2 + 11 data bytes.
   Nanos prescribed{0}, line{0};
   if (network) {

@@ -48,8 +48,10 @@ void BM_LanRealDownload(benchmark::State& state) {
   const std::string ready = dir.dir() + "/ready";
   wpl::e2e::SimProcess sim({"--tcp", "127.0.44.1", "--realtime-records", "1000", "--ready", ready},
                            ready);
-  Run(state, kNetworkPausesMs,
-      [] { return wpl::download::LanRealtimeFetch(wpl::ProcessEnv(), "127.0.44.1"); });
+  Run(state, kNetworkPausesMs, [] {
+    wpl::Env env = wpl::ProcessEnv();
+    return wpl::download::LanRealtimeFetch(env, "127.0.44.1");
+  });
 }
 BENCHMARK(BM_LanRealDownload)->Iterations(kCalls)->Unit(benchmark::kMillisecond);
 
@@ -57,8 +59,10 @@ void BM_RealDownloadPaced(benchmark::State& state) {
   wpl::e2e::PortFolder ports;
   wpl::e2e::SimProcess sim({"--link", ports.Port(1), "--realtime-records", "1000", "--pace"},
                            ports.Port(1));
-  Run(state, kSerialPausesMs + kSerialLineMs,
-      [] { return wpl::download::SerialRealtimeFetch(wpl::ProcessEnv(), 1, 1); });
+  Run(state, kSerialPausesMs + kSerialLineMs, [] {
+    wpl::Env env = wpl::ProcessEnv();
+    return wpl::download::SerialRealtimeFetch(env, 1, 1);
+  });
 }
 BENCHMARK(BM_RealDownloadPaced)->Iterations(kCalls)->Unit(benchmark::kMillisecond);
 

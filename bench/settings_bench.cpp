@@ -89,7 +89,7 @@ void Report(benchmark::State& state, std::vector<double> samples, double prescri
 
 void BM_Setting(benchmark::State& state, const wpl::settings::Setting* s) {
   TheSite();
-  wpl::Env& env = wpl::ProcessEnv();
+  wpl::Env env = wpl::ProcessEnv();
   const std::vector<int32_t> values(static_cast<size_t>(s->values), 1);
   const auto payload = wpl::settings::PayloadFor(*s, values);
   std::vector<double> samples;
@@ -117,7 +117,8 @@ void BM_SetBaudRate(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = Clock::now();
     // Code 7 keeps the terminal at 57600, the first speed tried.
-    const auto r = wpl::settings::SetBaudRate(wpl::ProcessEnv(), kPort, 7, request);
+    wpl::Env env = wpl::ProcessEnv();
+    const auto r = wpl::settings::SetBaudRate(env, kPort, 7, request);
     const Nanos took = Clock::now() - start;
     if (r.result != 0 || r.attempts != 1) {
       state.SkipWithError("the terminal did not answer at 57600");

@@ -86,7 +86,7 @@ void Soak(benchmark::State& state, bool network) {
                     {"--link", folder.Port(1), "--random-faults", "0.05", "--fault-seed", seed});
       }
       wpl::e2e::SimProcess sim(args, readyPath);
-      wpl::Env& env = wpl::ProcessEnv();
+      wpl::Env env = wpl::ProcessEnv();
       const auto report = network ? wpl::download::NetworkDownload(env, ip, {})
                                   : wpl::download::SerialDownload(env, 1, 1);
       sim.Stop();

@@ -3,6 +3,8 @@
 #pragma once
 #include <utility>
 
+#include "platform/env.h"
+
 #if defined(_WIN32)
 // Exported by plain name through w_pclog.def; dllexport would add the
 // decorated stdcall names as well.
@@ -20,6 +22,16 @@ R Guarded(R failure, Body&& body) noexcept {
   } catch (...) {
     return failure;
   }
+}
+
+// Guarded, with the process's services for this one call (its own copy: the
+// data folder and the trace are read afresh at every call).
+template <typename R, typename Body>
+R WithProcessEnv(R failure, Body&& body) noexcept {
+  return Guarded(failure, [&]() -> R {
+    Env env = ProcessEnv();
+    return std::forward<Body>(body)(env);
+  });
 }
 
 }  // namespace wpl::exports

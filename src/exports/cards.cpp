@@ -12,8 +12,8 @@ namespace {
 
 int32_t ValueQuery(const wpl::settings::Setting& q, int32_t address, int32_t port,
                    std::initializer_list<int32_t> values = {}) {
-  return Guarded(0xFFFF, [&] {
-    return wpl::settings::RunValueQuery(wpl::ProcessEnv(), q, address, port,
+  return WithProcessEnv(0xFFFF, [&](wpl::Env& env) {
+    return wpl::settings::RunValueQuery(env, q, address, port,
                                         std::span(values.begin(), values.size()));
   });
 }

@@ -34,6 +34,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _SETBAUDRATE(int32_t port, int32_t last, int32_t 
                                             int32_t r7, int32_t r8, int32_t r9, int32_t r10,
                                             int32_t r11, int32_t r12) {
   const int32_t request[12] = {r1, r2, r3, r4, r5, r6, r7, r8, r9, r10, r11, r12};
-  return Guarded(
-      1, [&] { return wpl::settings::SetBaudRate(wpl::ProcessEnv(), port, last, request).result; });
+  return WithProcessEnv(1, [&](wpl::Env& env) {
+    return wpl::settings::SetBaudRate(env, port, last, request).result;
+  });
 }

@@ -2,21 +2,20 @@
 #include "records/conversion.h"
 #include "w_pclog.h"
 
-using wpl::ProcessEnv;
-using wpl::exports::Guarded;
+using wpl::exports::WithProcessEnv;
 using wpl::records::ConvertHostFile;
 using wpl::records::RecordKind;
 
 WPL_EXPORT int32_t WPCLOG_CALL _CONVERFILE(const char* directory, const char* name) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     if (!directory || !name) return 1;
-    return ConvertHostFile(ProcessEnv(), directory, name, RecordKind::kClocking);
+    return ConvertHostFile(env, directory, name, RecordKind::kClocking);
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _CONVERXFFILE(const char* directory, const char* name) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     if (!directory || !name) return 1;
-    return ConvertHostFile(ProcessEnv(), directory, name, RecordKind::kConsumption);
+    return ConvertHostFile(env, directory, name, RecordKind::kConsumption);
   });
 }

@@ -4,19 +4,18 @@
 #include "exports/boundary.h"
 #include "w_pclog.h"
 
-using wpl::ProcessEnv;
-using wpl::exports::Guarded;
+using wpl::exports::WithProcessEnv;
 
 WPL_EXPORT int32_t WPCLOG_CALL _DOWNLOAD(int32_t address, int32_t port) {
-  return Guarded(1,
-                 [&] { return wpl::download::SerialDownload(ProcessEnv(), address, port).result; });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return wpl::download::SerialDownload(env, address, port).result; });
 }
 
 namespace {
 
 int32_t RunNetworkDownload(const char* ip, const wpl::download::NetworkTarget& target) {
-  return Guarded(1,
-                 [&] { return wpl::download::NetworkDownload(ProcessEnv(), ip, target).result; });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return wpl::download::NetworkDownload(env, ip, target).result; });
 }
 
 }  // namespace
@@ -33,6 +32,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANDOWNLOADADDR(const char* ip, int32_t address)
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _MODEMDOWNLOAD(int32_t address, int32_t port, const char* number) {
-  return Guarded(
-      1, [&] { return wpl::download::ModemDownload(ProcessEnv(), address, port, number).result; });
+  return WithProcessEnv(1, [&](wpl::Env& env) {
+    return wpl::download::ModemDownload(env, address, port, number).result;
+  });
 }

@@ -5,15 +5,14 @@
 #include "fingerprint/templates.h"
 #include "w_pclog.h"
 
-using wpl::ProcessEnv;
-using wpl::exports::Guarded;
+using wpl::exports::WithProcessEnv;
 using namespace wpl::fingerprint;
 
 namespace {
 
 template <typename Body>
 int32_t ModuleExport(Body&& body) {
-  return Guarded(255, [&] { return StatusOr255(body(ProcessEnv())); });
+  return WithProcessEnv(255, [&](wpl::Env& env) { return StatusOr255(body(env)); });
 }
 
 }  // namespace

@@ -4,20 +4,21 @@
 #include "fingerprint/backup.h"
 #include "w_pclog.h"
 
-using wpl::ProcessEnv;
-using wpl::exports::Guarded;
+using wpl::exports::WithProcessEnv;
 namespace fp = wpl::fingerprint;
 
 WPL_EXPORT int32_t WPCLOG_CALL _ZWBACKUP(int32_t address, int32_t port, int32_t mode) {
-  return Guarded(1, [&] {
-    return wpl::link::DoneOrFailed(fp::EnterBackupMode(ProcessEnv(), address, port, mode));
+  return WithProcessEnv(1, [&](wpl::Env& env) {
+    return wpl::link::DoneOrFailed(fp::EnterBackupMode(env, address, port, mode));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _RXZWFILE(int32_t port) {
-  return Guarded(1, [&] { return fp::DoneOrFailed(fp::ReceiveBackup(ProcessEnv(), port)); });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return fp::DoneOrFailed(fp::ReceiveBackup(env, port)); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _TXZWFILE(int32_t port) {
-  return Guarded(1, [&] { return fp::DoneOrFailed(fp::SendBackup(ProcessEnv(), port)); });
+  return WithProcessEnv(1,
+                        [&](wpl::Env& env) { return fp::DoneOrFailed(fp::SendBackup(env, port)); });
 }

@@ -3,9 +3,8 @@
 #include "exports/boundary.h"
 #include "w_pclog.h"
 
-using wpl::ProcessEnv;
-using wpl::exports::Guarded;
+using wpl::exports::WithProcessEnv;
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANDELETE(const char* ip) {
-  return Guarded(1, [&] { return wpl::link::LanClearRecords(ProcessEnv(), ip); });
+  return WithProcessEnv(1, [&](wpl::Env& env) { return wpl::link::LanClearRecords(env, ip); });
 }

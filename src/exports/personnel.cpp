@@ -12,7 +12,6 @@
 using namespace wpl::exports;
 using namespace wpl::personnel;
 using wpl::FineSleeps;
-using wpl::ProcessEnv;
 using wpl::link::DoneOrFailed;
 
 namespace {
@@ -33,44 +32,46 @@ using Values = std::array<int32_t, kVoiceValues>;
 
 WPL_EXPORT int32_t WPCLOG_CALL _SENDNAME(int32_t address, int32_t port, int32_t person,
                                          const char* name) {
-  return Guarded(1, [&] {
-    return DoneOrFailed(SendName(ProcessEnv(), address, port, person, ZeroTerminated(name)));
+  return WithProcessEnv(1, [&](wpl::Env& env) {
+    return DoneOrFailed(SendName(env, address, port, person, ZeroTerminated(name)));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, const char* name) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText text(name);
     if (!ip || !text.Fits(kMaxNameBytes)) return 1;
     FineSleeps fine;  // its pauses are of a millisecond
-    return LanSendName(ProcessEnv(), ip, person, text.bytes());
+    return LanSendName(env, ip, person, text.bytes());
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _CHANGENAMEID(int32_t address, int32_t port, int32_t first,
                                              int32_t second) {
-  return Guarded(
-      1, [&] { return DoneOrFailed(ChangeNameId(ProcessEnv(), address, port, first, second)); });
+  return WithProcessEnv(1, [&](wpl::Env& env) {
+    return DoneOrFailed(ChangeNameId(env, address, port, first, second));
+  });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANCHANGENAMEID(const char* ip, int32_t first, int32_t second) {
-  return Guarded(1, [&] { return LanChangeNameId(ProcessEnv(), ip, first, second); });
+  return WithProcessEnv(1, [&](wpl::Env& env) { return LanChangeNameId(env, ip, first, second); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELETEALLNAME(int32_t address, int32_t port) {
-  return Guarded(1, [&] { return DoneOrFailed(DeleteAllNames(ProcessEnv(), address, port)); });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return DoneOrFailed(DeleteAllNames(env, address, port)); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANDELETEALLNAME(const char* ip) {
-  return Guarded(1, [&] { return LanDeleteAllNames(ProcessEnv(), ip); });
+  return WithProcessEnv(1, [&](wpl::Env& env) { return LanDeleteAllNames(env, ip); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _COPYNAME(const char* prefix, int32_t person, const char* name) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText text(name);
     // A negative length is no text the host made.
     if (!prefix || text.length() < 0) return 1;
-    return CopyName(ProcessEnv(), prefix, person, text.UpToZero(kNameRecordName));
+    return CopyName(env, prefix, person, text.UpToZero(kNameRecordName));
   });
 }
 
@@ -80,21 +81,23 @@ WPL_EXPORT int32_t WPCLOG_CALL _SENDVOICE(int32_t address, int32_t port, int32_t
                                           int32_t v3, int32_t v4, int32_t v5, int32_t v6,
                                           int32_t v7, int32_t v8, int32_t v9, int32_t v10,
                                           int32_t v11, int32_t v12, int32_t v13, const char* text) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText t(text);
     if (!t.Fits(kMaxVoiceText)) return 1;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
     FineSleeps fine;  // a millisecond after each text byte
-    return DoneOrFailed(SendVoice(ProcessEnv(), address, port, values, t.bytes()));
+    return DoneOrFailed(SendVoice(env, address, port, values, t.bytes()));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELVOICE(int32_t address, int32_t port, int32_t voice) {
-  return Guarded(1, [&] { return DoneOrFailed(DeleteVoice(ProcessEnv(), address, port, voice)); });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return DoneOrFailed(DeleteVoice(env, address, port, voice)); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELALLVOICE(int32_t address, int32_t port) {
-  return Guarded(1, [&] { return DoneOrFailed(DeleteAllVoices(ProcessEnv(), address, port)); });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return DoneOrFailed(DeleteAllVoices(env, address, port)); });
 }
 
 // The greeting number on success, 0 on failure.
@@ -102,42 +105,42 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANSENDVOICE(const char* ip, int32_t v1, int32_t
                                              int32_t v4, int32_t v5, int32_t v6, int32_t v7,
                                              int32_t v8, int32_t v9, int32_t v10, int32_t v11,
                                              int32_t v12, int32_t v13, const char* text) {
-  return Guarded(0, [&] {
+  return WithProcessEnv(0, [&](wpl::Env& env) {
     const CountedText t(text);
     if (!ip || !t.Fits(kMaxVoiceText)) return 0;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
-    const auto greeting = LanSendVoice(ProcessEnv(), ip, values, t.bytes());
+    const auto greeting = LanSendVoice(env, ip, values, t.bytes());
     return greeting ? static_cast<int32_t>(*greeting) : 0;
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANDELVOICE(const char* ip, int32_t voice) {
-  return Guarded(1, [&] { return LanDeleteVoice(ProcessEnv(), ip, voice); });
+  return WithProcessEnv(1, [&](wpl::Env& env) { return LanDeleteVoice(env, ip, voice); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANDELALLVOICE(const char* ip) {
-  return Guarded(1, [&] { return LanDeleteAllVoices(ProcessEnv(), ip); });
+  return WithProcessEnv(1, [&](wpl::Env& env) { return LanDeleteAllVoices(env, ip); });
 }
 
 // --- The card-only list --------------------------------------------------
 
 WPL_EXPORT int32_t WPCLOG_CALL _SENDONLYCARD(int32_t address, int32_t port, int32_t person) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     FineSleeps fine;  // its 10 ms pause
-    return DoneOrFailed(CardOnly(ProcessEnv(), address, port, CardOnlyOp::kAdd, person));
+    return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kAdd, person));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELONLYCARD(int32_t address, int32_t port, int32_t person) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     FineSleeps fine;
-    return DoneOrFailed(CardOnly(ProcessEnv(), address, port, CardOnlyOp::kRemove, person));
+    return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kRemove, person));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELALLONLYCARD(int32_t address, int32_t port) {
-  return Guarded(1, [&] {
+  return WithProcessEnv(1, [&](wpl::Env& env) {
     FineSleeps fine;
-    return DoneOrFailed(CardOnly(ProcessEnv(), address, port, CardOnlyOp::kClear));
+    return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kClear));
   });
 }

@@ -1,14 +1,15 @@
-#include "exports/boundary.h"
 #include "link/serial_basics.h"
+
+#include "exports/boundary.h"
 #include "w_pclog.h"
 
-using wpl::ProcessEnv;
-using wpl::exports::Guarded;
+using wpl::exports::WithProcessEnv;
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELETE(int32_t address, int32_t port) {
-  return Guarded(1, [&] { return wpl::link::ClearRecords(ProcessEnv(), address, port); });
+  return WithProcessEnv(1,
+                        [&](wpl::Env& env) { return wpl::link::ClearRecords(env, address, port); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _TESTCOM(int32_t address, int32_t port) {
-  return Guarded(-1, [&] { return wpl::link::TestCom(ProcessEnv(), address, port); });
+  return WithProcessEnv(-1, [&](wpl::Env& env) { return wpl::link::TestCom(env, address, port); });
 }

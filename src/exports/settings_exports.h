@@ -10,16 +10,16 @@ namespace wpl::exports {
 
 inline int32_t SerialSetting(const settings::Setting& s, int32_t address, int32_t port,
                              std::initializer_list<int32_t> values = {}) {
-  return Guarded(1, [&] {
-    return link::DoneOrFailed(settings::RunSerialSetting(ProcessEnv(), s, address, port,
+  return WithProcessEnv(1, [&](wpl::Env& env) {
+    return link::DoneOrFailed(settings::RunSerialSetting(env, s, address, port,
                                                          std::span(values.begin(), values.size())));
   });
 }
 
 inline int32_t LanSetting(const settings::Setting& s, const char* ip,
                           std::initializer_list<int32_t> values = {}) {
-  return Guarded(1, [&] {
-    return settings::RunLanSetting(ProcessEnv(), s, ip, std::span(values.begin(), values.size()));
+  return WithProcessEnv(1, [&](wpl::Env& env) {
+    return settings::RunLanSetting(env, s, ip, std::span(values.begin(), values.size()));
   });
 }
 

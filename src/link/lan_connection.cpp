@@ -88,10 +88,8 @@ bool LanConnection::AwaitAck() {
   return ReceiveUntil(1) == LanReceive::kDone && receive_[0] == kAck;
 }
 
-bool LanConnection::SendBlock(std::span<const uint8_t> payload, BlockShape shape) {
-  if (payload.size() > 0xFF) return false;
-  SendPlan(PlanBlock(payload, shape, {row_.pacing.beforeNakMs, row_.pacing.afterNakMs}));
-  return true;
+BlockPlan LanConnection::PlanFor(std::span<const uint8_t> payload, BlockShape shape) const {
+  return PlanBlock(payload, shape, {row_.pacing.beforeNakMs, row_.pacing.afterNakMs});
 }
 
 void LanConnection::SendPlan(const BlockPlan& plan) {
@@ -129,10 +127,13 @@ int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
   if (row.exchange == LanExchange::kOwn)
     throw std::logic_error("export runs an exchange of its own");
   LanConnection lan(env, row);
+  const BlockPlan plan = lan.PlanFor(payload, row.block);
   bool ok = lan.Open(ip) == LanOpen::kOk && lan.SendFrame(row.command);
   if (ok && row.exchange == LanExchange::kCommand) ok = lan.AwaitAck();
-  if (ok && row.block != BlockShape::kNone)
-    ok = lan.SendBlock(payload, row.block) && lan.AwaitAck();
+  if (ok && row.block != BlockShape::kNone) {
+    lan.SendPlan(plan);
+    ok = lan.AwaitAck();
+  }
   // Counted from the ACK; over only once strictly more than the hold passed.
   if (ok && row.hold > Millis{0}) SleepPast(*env.clock, Stopwatch(*env.clock), row.hold);
   lan.Close(ok);

@@ -85,12 +85,13 @@ class LanConnection {
   // the same reply are ignored.
   bool AwaitAck();
 
-  // Sends the parameter block of the payload in the given shape with the
-  // export's pauses around its 0x15. The sends' results are not examined
-  // (the reply tells); false only when the payload is too long for a block
-  // (nothing is sent).
-  bool SendBlock(std::span<const uint8_t> payload, BlockShape shape);
-  // Replays a planned block: its pauses, and a send for each piece.
+  // The parameter block of the payload in the given shape with the export's
+  // pauses around its 0x15; std::length_error for a payload too long for a
+  // block. Planned before the connection is opened, so such a payload is
+  // refused without traffic, as on the serial side.
+  BlockPlan PlanFor(std::span<const uint8_t> payload, BlockShape shape) const;
+  // Replays a planned block: its pauses, and a send for each piece. The
+  // sends' results are not examined (the reply tells).
   void SendPlan(const BlockPlan& plan);
 
   // Frees the buffers and closes the socket with the export's closing pauses

@@ -125,14 +125,16 @@ std::optional<uint32_t> LanSendVoice(Env& env, const char* ip, VoiceValues value
   if (!VoiceTextFits(text)) return std::nullopt;
   const Payload payload = VoicePayload(values, text);
   link::LanConnection lan(env, kRow);
+  const link::BlockPlan plan = lan.PlanFor(payload, kRow.block);
   std::optional<uint32_t> greeting;
   bool ok = lan.Open(ip) == link::LanOpen::kOk &&
             lan.ReceiveUntil(kGreetingSize) == link::LanReceive::kDone;
   if (ok) {
     const auto g = lan.received();
     greeting = uint32_t{g[0]} << 24 | uint32_t{g[1]} << 16 | uint32_t{g[2]} << 8 | g[3];
-    ok = lan.SendFrame(kRow.command) && lan.AwaitAck() && lan.SendBlock(payload, kRow.block) &&
-         lan.AwaitAck();
+    ok = lan.SendFrame(kRow.command) && lan.AwaitAck();
+    if (ok) lan.SendPlan(plan);
+    ok = ok && lan.AwaitAck();
   }
   lan.Close(ok);
   return ok ? greeting : std::nullopt;

@@ -1,6 +1,5 @@
 #include "platform/trace.h"
 
-#include <map>
 #include <mutex>
 #include <optional>
 
@@ -189,21 +188,11 @@ std::unique_ptr<Socket> TracingSockets::Create() {
 
 void ApplyTraceVariable(Env& env, const char* path) {
   if (!path || !*path) return;
-  // One trace per file for the life of the process: calls on other threads
-  // may still be writing to one the host has since replaced.
-  static Mutex mutex;
-  static std::map<std::string, std::unique_ptr<WireTrace>> traces;
-  std::lock_guard<Mutex> lock(mutex);
-  auto& trace = traces[path];
-  if (!trace) {
-    auto log = TraceLog::Open(path, true, *env.clock);
-    if (!log) {
-      traces.erase(path);
-      return;  // an unwritable trace file leaves the call untraced
-    }
-    trace = std::make_unique<WireTrace>(std::move(log), *env.serial, *env.sockets);
-  }
+  auto log = TraceLog::Open(path, true, *env.clock);
+  if (!log) return;  // an unwritable trace file leaves the call untraced
+  auto trace = std::make_shared<WireTrace>(std::move(log), *env.serial, *env.sockets);
   trace->Apply(env);
+  env.owned = std::move(trace);
 }
 
 }  // namespace wpl

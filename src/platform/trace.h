@@ -94,7 +94,10 @@ class WireTrace {
 
 // W_PCLOG_TRACE=FILE: the library traces every call of the process into FILE
 // (appending; "-" is stderr). Applied by ProcessEnv() at every call; with the
-// variable unset or empty it changes nothing.
+// variable unset or empty it changes nothing. The trace belongs to the call:
+// `env` holds it, and the file is closed when the call's Env goes, so no file
+// stays open between calls (on Windows an open file would keep every other
+// program from it). Each call's trace starts with its own stamped line.
 void ApplyTraceVariable(Env& env, const char* path);
 
 }  // namespace wpl

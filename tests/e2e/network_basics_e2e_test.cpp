@@ -30,7 +30,8 @@ std::string ReadFile(const std::string& path) {
 int RestoreAll(const char* ip, Millis silence) {
   link::LanExport row = link::LanRow("_LANRESTOREALL");
   row.silenceLimit = silence;
-  return link::RunLanCommand(ProcessEnv(), ip, row);
+  Env env = ProcessEnv();
+  return link::RunLanCommand(env, ip, row);
 }
 
 TEST(NetworkBasics, LanDeleteClearsASimulatedTerminal) {

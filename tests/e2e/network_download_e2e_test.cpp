@@ -38,8 +38,8 @@ std::string FrameLine(const std::string& ip, const char* addressAndCommand) {
 // The records a terminal announces to another download (which clears it when
 // it succeeds).
 uint32_t RecordsHeld(const char* ip) {
-  return download::NetworkDownload(ProcessEnv(), ip,
-                                   {download::NetworkDownloadKind::kPerTerminal, 99})
+  Env env = ProcessEnv();
+  return download::NetworkDownload(env, ip, {download::NetworkDownloadKind::kPerTerminal, 99})
       .announced;
 }
 
@@ -203,8 +203,8 @@ TEST(NetworkConnectE2e, ConnectThatNeverStandsEndsAtItsLimit) {
   FullListener full("127.0.3.10");
   link::LanExport row = link::LanRow("_LANRESTOREALL");
   row.connectLimit = milliseconds(300);
-  const auto took =
-      Timed([&] { EXPECT_EQ(link::RunLanCommand(ProcessEnv(), "127.0.3.10", row), 1); });
+  Env env = ProcessEnv();
+  const auto took = Timed([&] { EXPECT_EQ(link::RunLanCommand(env, "127.0.3.10", row), 1); });
   EXPECT_GE(took, milliseconds(300));
   EXPECT_LT(took, seconds(2));
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system.h"
 
 namespace wpl::testing {
 
@@ -149,7 +149,7 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-VirtualEnv::VirtualEnv() : files(std::make_unique<PosixFileSystem>()) {
+VirtualEnv::VirtualEnv() : files(std::make_unique<SystemFileSystem>()) {
   env.clock = &clock;
   env.serial = &serial;
   env.files = files.get();

@@ -368,6 +368,19 @@ TEST(LanConversation, DamagedBlockIsRefusedByTheTerminal) {
   lan.Close(false);
 }
 
+// A payload the length byte cannot carry is refused before any traffic, as
+// on the serial side: no socket, no frame, no ACK waited for.
+TEST(LanConversation, BlockTooLongIsRefusedBeforeConnecting) {
+  for (const char* row : {"_LANANSWER", "_LANSETSN", "_LANSENDNAME"}) {
+    Site v;
+    const Bytes payload(256, 0x41);
+    EXPECT_THROW(link::RunLanCommand(v.env, kIp, LanRow(row), payload), std::length_error) << row;
+    EXPECT_EQ(v.sockets.Count(SocketCall::kCreate), 0u) << row;
+    EXPECT_EQ(v.sockets.Count(SocketCall::kConnect), 0u) << row;
+    EXPECT_TRUE(v.sockets.SentBytes().empty()) << row;
+  }
+}
+
 TEST(LanConnection, ReceivesNeverRunPastTheBuffer) {
   // 2000 bytes stand ready on the connection before the host says anything.
   Site v{AckFault::kNone, {.greeting = Bytes(2000, 0x5A)}};

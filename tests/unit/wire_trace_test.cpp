@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "file_contents.h"
 #include "link/network_basics.h"
@@ -20,6 +23,14 @@ std::vector<std::string> Lines(const std::string& text) {
   for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
     lines.push_back(text.substr(start, nl - start));
   return lines;
+}
+
+// Whether this process has `path` open: a descriptor of /proc/self/fd leads to it.
+bool HoldsOpen(const std::string& path) {
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error))
+    if (std::filesystem::read_symlink(fd.path(), error) == std::filesystem::path(path)) return true;
+  return false;
 }
 
 // The trace of a call in a virtual environment, read back from its file.
@@ -137,25 +148,28 @@ TEST(WireTrace, VariableWrapsTheEnvOnlyWhenSetAndWritable) {
   ApplyTraceVariable(v.env, path.c_str());
   ASSERT_NE(v.env.serial, plain);
   ASSERT_NE(v.env.sockets, plainSockets);
-  SerialPorts* traced = v.env.serial;
-  // A later call with the same file appends to the same trace.
-  v.env.serial = plain;
+  // The trace is the call's: once its Env lets go, the file is closed.
+  v.env = Env{v.env.clock, plain, v.env.files, v.env.ui, v.env.dataDir, plainSockets};
+  EXPECT_FALSE(HoldsOpen(path));
+  // A later call with the same file appends its own trace to it.
   ApplyTraceVariable(v.env, path.c_str());
-  EXPECT_EQ(v.env.serial, traced);
+  EXPECT_TRUE(HoldsOpen(path));
   TerminalModel t({.address = 1});
   v.serial.Attach(1, &t);
   EXPECT_EQ(link::TestCom(v.env, 1, 1), 1);
-  EXPECT_NE(ReadFile(path).find("com1 57600 8N1 < 06"), std::string::npos);
+  const std::string text = ReadFile(path);
+  EXPECT_NE(text.find("com1 57600 8N1 < 06"), std::string::npos);
+  EXPECT_NE(text.find("trace started"), text.rfind("trace started")) << text;
 }
 
 TEST(WireTrace, ProcessEnvFollowsTheVariable) {
   VirtualEnv v;
   const std::string path = v.dir.path() + "process.trace";
   ::setenv("W_PCLOG_TRACE", path.c_str(), 1);
-  Env& traced = ProcessEnv();
+  Env traced = ProcessEnv();
   SerialPorts* tracing = traced.serial;
   ::unsetenv("W_PCLOG_TRACE");
-  Env& plain = ProcessEnv();
+  Env plain = ProcessEnv();
   EXPECT_NE(plain.serial, tracing);
   EXPECT_NE(ReadFile(path).find("trace started"), std::string::npos);
 }

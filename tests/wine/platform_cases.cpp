@@ -47,7 +47,7 @@ void SerialNames() {
 // The terminal listens at 19200: it answers only once the line runs at its
 // speed, and an empty speed keeps the one set before.
 void SerialSpeed() {
-  Env& env = ProcessEnv();
+  Env env = ProcessEnv();
   auto port = env.serial->Open(4);
   if (!CHECK(port != nullptr)) return;
   CHECK(port->Configure(LineConfig{19200u, 1}));
@@ -68,6 +68,30 @@ void SerialIdleRead() {
   const unsigned long long start = NowMs();
   for (int i = 0; i < 20; ++i) CHECK_EQ(port->Read(buf), 0);
   CHECK(NowMs() - start < 1000);
+}
+
+// The terminal's pty goes away under an open port (its simulator ends 3 s
+// after it started): the port, which answered, reports itself lost, a wait
+// on it ends at once instead of running to its limit, and reads on it still
+// take their timeout rather than spin.
+void SerialLost() {
+  Env env = ProcessEnv();
+  auto port = env.serial->Open(4);
+  if (!CHECK(port != nullptr)) return;
+  port->Configure(LineConfig{19200u, 1});
+  CHECK(Answers(env, *port, Millis{1000}));
+  CHECK(!port->Lost());
+  uint8_t buf[16];
+  const unsigned long long start = NowMs();
+  while (!port->Lost() && NowMs() - start < 8000) port->Read(buf);
+  if (!CHECK(port->Lost())) return;
+  const unsigned long long lostAt = NowMs();
+  CHECK(!wpl::link::WaitAck(env, *port, Millis{3000}));
+  CHECK(NowMs() - lostAt < 500);
+  int reads = 0;
+  for (const unsigned long long from = NowMs(); NowMs() - from < 200; ++reads) port->Read(buf);
+  printf("  lost after %llu ms; %d reads in 200 ms after\n", lostAt - start, reads);
+  CHECK(reads <= 50);
 }
 
 // --- Sockets -----------------------------------------------------------------
@@ -127,7 +151,7 @@ void WriteText(wpl::File& f, const char* text) {
 }
 
 void FilesExclusive() {
-  Env& env = ProcessEnv();
+  Env env = ProcessEnv();
   auto& fs = *env.files;
   const std::string a = env.dataDir + "a.dat", b = env.dataDir + "b.dat";
   const std::string c = env.dataDir + "c.dat";
@@ -327,6 +351,30 @@ void MessageBoxShown() {
 
 // Without a desktop no window can be made: callers go on without one, and a
 // message returns at once.
+// Two downloads on two threads of one host: each gets its window, and the
+// first one's going leaves the second's standing. A third opens after both.
+DWORD WINAPI HoldWindow(void* parameter) {
+  auto* shown = static_cast<LONG*>(parameter);
+  auto view = ProcessEnv().ui->OpenProgress(ProgressKind::kSerial);
+  if (view) InterlockedIncrement(shown);
+  // Both windows stand at the same time, then this one goes.
+  for (int i = 0; i < 50 && *shown < 2; ++i) Sleep(10);
+  Sleep(100);
+  if (view) view->SetPosition(50);
+  return 0;
+}
+
+void WindowsOnTwoThreads() {
+  LONG shown = 0;
+  HANDLE threads[2];
+  for (HANDLE& t : threads) t = CreateThread(nullptr, 0, HoldWindow, &shown, 0, nullptr);
+  WaitForMultipleObjects(2, threads, TRUE, 10000);
+  for (HANDLE t : threads) CloseHandle(t);
+  CHECK_EQ(shown, 2);
+  CHECK(ProcessEnv().ui->OpenProgress(ProgressKind::kSerial) != nullptr);
+  CHECK(ProcessEnv().ui->OpenProgress(ProgressKind::kNetwork) != nullptr);
+}
+
 void NoDesktop() {
   CHECK(ProcessEnv().ui->OpenProgress(ProgressKind::kSerial) == nullptr);
   CHECK(ProcessEnv().ui->OpenProgress(ProgressKind::kNetwork) == nullptr);
@@ -339,12 +387,14 @@ const WineCase kCases[] = {
     {"serial-names", "com4 --baud 19200", SerialNames},
     {"serial-speed", "com4 --baud 19200", SerialSpeed},
     {"serial-idle-read", "com4 --baud 19200", SerialIdleRead},
+    {"serial-lost", "com4 --baud 19200; kill-after 3000", SerialLost},
     {"socket-connect-limit", "", SocketConnectLimit},
     {"files-exclusive", "", FilesExclusive},
     {"data-folder", "", DataFolder},
     {"serial-window", "display", SerialWindow},
     {"network-window", "display", NetworkWindow},
     {"message-box", "display", MessageBoxShown},
+    {"windows-on-two-threads", "display", WindowsOnTwoThreads},
     {"no-desktop", "nodisplay", NoDesktop},
 };
 

@@ -3,21 +3,26 @@
 # w_pclog.dll, wine_platform.exe the Win32 platform layer, both against
 # pclog-sim terminals on ptys that the prefix sees as com ports.
 #
-#   run_wine_tests.sh WIN32_BUILD_DIR PCLOG_SIM
+#   run_wine_tests.sh WINDOWS_BUILD_DIR PCLOG_SIM
 #
-# Each program lists its cases with what they need ("com4 --baud 19200",
-# "display", ...); cases that need the same are run together, with those
-# simulators up and a fresh data folder (W_PCLOG_DIR). The Wine prefix lives
-# in the build tree and is made once. Its com1..com9 are set in the registry
-# to WIN32_BUILD_DIR/wine-ports/comN: a simulator's pty link, or else an empty
-# folder, which exists (Wine falls back to /dev/ttyS<N-1> for a com port
-# whose target is missing) but cannot be opened as a port. So no real serial
-# device is ever opened. Under xvfb-run the windows are really made. The
-# last line is "N passed, M failed".
+# The DLL's own header says which Wine runs it: a 64-bit build runs under
+# the 64-bit loader, which needs no 32-bit parts of the system; a 32-bit
+# build needs the 32-bit loader and a kernel that executes 32-bit x86
+# programs, and is reported skipped (77), never passed, where either is
+# missing. Each program lists its cases with what they need ("com4 --baud
+# 19200", "display", ...); cases that need the same are run together, with
+# those simulators up and a fresh data folder (W_PCLOG_DIR). The Wine prefix
+# lives in the build tree and is made once. Its com1..com9 are set in the
+# registry to WINDOWS_BUILD_DIR/wine-ports/comN: a simulator's pty link, or
+# else an empty folder, which exists (Wine falls back to /dev/ttyS<N-1> for
+# a com port whose target is missing) but cannot be opened as a port. So no
+# real serial device is ever opened. Under xvfb-run the windows are really
+# made. Wine's own messages go to wine.log in the build tree, not to the
+# output. The last line is "N passed, M failed".
 set -uo pipefail
 
 if [[ $# -ne 2 ]]; then
-  echo "usage: $0 WIN32_BUILD_DIR PCLOG_SIM" >&2
+  echo "usage: $0 WINDOWS_BUILD_DIR PCLOG_SIM" >&2
   exit 2
 fi
 build=$(cd "$1" && pwd) || exit 2
@@ -26,12 +31,27 @@ programs=(wine_host.exe wine_platform.exe)
 for f in w_pclog.dll "${programs[@]}"; do
   [[ -f $build/$f ]] || { echo "missing $build/$f: build the Windows tree first" >&2; exit 2; }
 done
-command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 2; }
-# wine32 runs only where the kernel executes 32-bit x86 programs; some
-# virtual machines have that switched off. Nothing here can run then: say so
-# and report the run as skipped (77), not as passed.
-if ! why=$(wine --version 2>&1 >/dev/null); then
-  echo "SKIP: this machine does not run 32-bit programs, so the DLL cannot be loaded under Wine"
+
+# The machine word of the PE header (at the offset that 0x3C holds, after
+# "PE\0\0"): 0x8664 x86-64, 0x014c i386.
+pe_offset=$(od -An -tu4 -j60 -N4 "$build/w_pclog.dll" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$build/w_pclog.dll" | tr -d ' ')
+case $machine in
+  8664) loader=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver64 arch=win64 ;;
+  014c) loader=/usr/lib/wine/wine server=/usr/lib/wine/wineserver32 arch=win32 ;;
+  *) echo "w_pclog.dll: unknown machine $machine" >&2; exit 2 ;;
+esac
+if [[ ! -x $loader || ! -x $server ]]; then
+  [[ $arch == win32 ]] || { echo "$loader is not installed (Debian wine64)" >&2; exit 2; }
+  echo "SKIP: the 32-bit Wine loader is not installed, so the 32-bit DLL cannot be loaded"
+  exit 77
+fi
+# The 32-bit loader runs only where the kernel executes 32-bit x86 programs;
+# some virtual machines have that switched off. Nothing here can run then:
+# say so and report the run as skipped (77), not as passed.
+if ! why=$("$loader" --version 2>&1 >/dev/null); then
+  [[ $arch == win32 ]] || { echo "$loader --version: $why" >&2; exit 2; }
+  echo "SKIP: this machine does not run 32-bit programs, so the 32-bit DLL cannot be loaded under Wine"
   echo "  (wine --version: ${why:-no output})"
   exit 77
 fi
@@ -44,7 +64,7 @@ if [[ -z ${WPL_WINE_DESKTOP:-} ]]; then
   [[ -n ${DISPLAY:-} ]] && export WPL_WINE_DESKTOP=display || export WPL_WINE_DESKTOP=none
 fi
 
-export WINEPREFIX=$build/wine-prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$build/wine-prefix WINEARCH=$arch WINEDEBUG=-all
 # No prompts to install Mono or Gecko: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 ports=$build/wine-ports
@@ -64,7 +84,7 @@ stop_sims() {
 }
 cleanup() {
   stop_sims
-  timeout 10 wineserver -k >/dev/null 2>&1
+  timeout 10 "$server" -k >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -83,28 +103,28 @@ setup_id="ports=$ports unmanaged"
 if [[ ! -f $stamp || $(cat "$stamp") != "$setup_id" ]]; then
   echo "making the Wine prefix $WINEPREFIX"
   rm -rf "$WINEPREFIX"
-  timeout 180 wineboot -i </dev/null >"$work/wineboot.log" 2>&1 ||
+  timeout 180 "$loader" wineboot -i </dev/null >"$work/wineboot.log" 2>&1 ||
     { cat "$work/wineboot.log"; echo "wineboot failed" >&2; exit 1; }
   {
     printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
     for n in 1 2 3 4 5 6 7 8 9; do printf '"COM%d"="%s/com%d"\n' "$n" "$ports" "$n"; done
     printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n'
   } >"$work/setup.reg"
-  timeout 60 wine regedit /S "$work/setup.reg" </dev/null >>"$work/wineboot.log" 2>&1
-  timeout 60 wineserver -w
+  timeout 60 "$loader" regedit /S "$work/setup.reg" </dev/null >>"$work/wineboot.log" 2>&1
+  timeout 60 "$server" -w
   echo "$setup_id" >"$stamp"
 fi
 
 # A server that outlives each program briefly, so the runs below share it,
 # and ends on its own should this script be killed.
-timeout 10 wineserver -k >/dev/null 2>&1
-wineserver -p10 </dev/null >/dev/null 2>&1
+timeout 10 "$server" -k >/dev/null 2>&1
+"$server" -p10 </dev/null >/dev/null 2>&1
 
 cd "$work" || exit 1
 # The cases: "PROGRAM<TAB>CASE<TAB>SETUP" lines. The first run also starts
 # the prefix's services, which make the com links from the registry.
 for p in "${programs[@]}"; do
-  timeout 60 wine "$build/$p" --list </dev/null >"$work/list" 2>"$work/list.err" ||
+  timeout 60 "$loader" "$build/$p" --list </dev/null >"$work/list" 2>"$work/list.err" ||
     { cat "$work/list" "$work/list.err"; echo "$p --list failed" >&2; exit 1; }
   tr -d '\r' <"$work/list" | sed "s|^|$p\t|" >>"$work/cases"
 done
@@ -137,6 +157,12 @@ start_setup() {
       '') ;;
       display) ;;
       nodisplay) display=no ;;
+      kill-after\ *)
+        # "kill-after MS": the simulator started last ends after MS ms,
+        # taking its pty away from under the port (a USB adapter pulled).
+        n=${part#kill-after }
+        (sleep "$(printf '%d.%03d' $((n / 1000)) $((n % 1000)))"; kill "${sim_pids[-1]}" 2>/dev/null) &
+        ;;
       com[1-9]*)
         n=${part:3:1}
         read -ra opts <<<"${part:4}"
@@ -180,8 +206,8 @@ while IFS=$'\t' read -r program setup; do
   fi
   env_args=(W_PCLOG_DIR="Z:${data//\//\\}\\")
   [[ $display == no ]] && env_args=(-u DISPLAY "${env_args[@]}")
-  env "${env_args[@]}" timeout -k 5 120 wine "$build/$program" "${names[@]}" \
-    </dev/null >"$work/out" 2>&1
+  env "${env_args[@]}" timeout -k 5 120 "$loader" "$build/$program" "${names[@]}" \
+    </dev/null >"$work/out" 2>>"$build/wine.log"
   status=$?
   stop_sims
   tr -d '\r' <"$work/out" | grep -v -E '^[0-9]+ passed, [0-9]+ failed$'

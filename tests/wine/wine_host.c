@@ -265,6 +265,46 @@ static void DownloadAll(void) {
   CHECK_EQ(ReadDataFile("pclog.txt", g_txt, sizeof g_txt), 0);
 }
 
+/* The last program left com2 with XON/XOFF both ways, NUL stripping,
+ * abort-on-error and CTS/DSR flow control on: the download sets its own
+ * raw line, so the records' 0x11, 0x13 and 0x00 bytes all arrive, and the
+ * port is left raw. */
+static void DownloadBinaryLine(void) {
+  DCB dcb;
+  long stored, i, seen[3] = {0, 0, 0};
+  HANDLE port = CreateFileA("com2", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+  if (!CHECK(port != INVALID_HANDLE_VALUE)) return;
+  memset(&dcb, 0, sizeof dcb);
+  dcb.DCBlength = sizeof dcb;
+  CHECK(GetCommState(port, &dcb));
+  dcb.fOutX = dcb.fInX = dcb.fNull = dcb.fAbortOnError = TRUE;
+  dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fDsrSensitivity = TRUE;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  CHECK(SetCommState(port, &dcb));
+  CloseHandle(port);
+
+  CHECK_EQ(EXPORT(_DOWNLOAD)(1, 2), 0);
+  CheckDownloaded(400);
+  stored = ReadDataFile(STORE_FILE, g_store, sizeof g_store);
+  for (i = 0; i < stored; ++i) {
+    const unsigned char b = (unsigned char)g_store[i];
+    seen[0] += b == 0x11;
+    seen[1] += b == 0x13;
+    seen[2] += b == 0x00;
+  }
+  CHECK(seen[0] > 0 && seen[1] > 0 && seen[2] > 0);
+
+  port = CreateFileA("com2", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+  if (!CHECK(port != INVALID_HANDLE_VALUE)) return;
+  CHECK(GetCommState(port, &dcb));
+  CloseHandle(port);
+  CHECK(!dcb.fOutX && !dcb.fInX && !dcb.fNull && !dcb.fAbortOnError);
+  CHECK(!dcb.fOutxCtsFlow && !dcb.fOutxDsrFlow && !dcb.fDsrSensitivity);
+  CHECK(dcb.fBinary && dcb.fDtrControl == DTR_CONTROL_ENABLE &&
+        dcb.fRtsControl == RTS_CONTROL_ENABLE);
+}
+
 /* Packets with a bad checksum (three times), cut short, repeated and out of
  * sequence are asked for again or passed over; nothing is lost or doubled. */
 static void DownloadRecovers(void) {
@@ -532,15 +572,48 @@ static void SendVoice(void) {
   CHECK_EQ(text.count, 1);
 }
 
-/* The greeting terminal's number (00 00 01 02) is the result. */
+/* A worker thread that called the library outlives it: the host frees the
+ * DLL while the thread waits, then lets the thread end. Nothing of the
+ * library's may run then (no per-thread object with a destructor), so the
+ * process goes on, and the library loads and answers again. */
+static HANDLE g_release;
+static DWORD WINAPI CallThenWait(void* unused) {
+  (void)unused;
+  EXPORT(_LANDELETE)(NULL);
+  WaitForSingleObject(g_release, 10000);
+  return 0;
+}
+
+static void FreeWhileThreadsLive(void) {
+  HANDLE worker;
+  DWORD code = 0;
+  g_release = CreateEventA(NULL, TRUE, FALSE, NULL);
+  worker = CreateThread(NULL, 0, CallThenWait, NULL, 0, NULL);
+  if (!CHECK(worker != NULL)) return;
+  Sleep(200);
+  CHECK(FreeLibrary(g_dll));
+  CHECK(GetModuleHandleA("w_pclog.dll") == NULL);
+  SetEvent(g_release);
+  CHECK_EQ(WaitForSingleObject(worker, 10000), WAIT_OBJECT_0);
+  CHECK(GetExitCodeThread(worker, &code) && code == 0);
+  CloseHandle(worker);
+  CloseHandle(g_release);
+  g_dll = LoadLibraryA("w_pclog.dll");
+  if (CHECK(g_dll != NULL)) CHECK_EQ(EXPORT(_LANDELETE)(NULL), 1);
+}
+
+/* The greeting terminal's number (00 00 01 02) is the result. The deletes
+ * have no greeting: a terminal that greets every connection answers their
+ * frame with 00 first, which is no ACK, so they go to one that does not. */
 static void LanSendVoice(void) {
   struct HostText text;
   CHECK_EQ(EXPORT(_LANSENDVOICE)("127.0.29.2", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
                                  MakeText(&text, 1, "AB", 2)),
            258);
   CHECK_EQ(text.count, 1);
-  CHECK_EQ(EXPORT(_LANDELVOICE)("127.0.29.2", 300), 0);
-  CHECK_EQ(EXPORT(_LANDELALLVOICE)("127.0.29.2"), 0);
+  CHECK_EQ(EXPORT(_LANDELVOICE)("127.0.29.2", 300), 1);
+  CHECK_EQ(EXPORT(_LANDELVOICE)("127.0.29.3", 300), 0);
+  CHECK_EQ(EXPORT(_LANDELALLVOICE)("127.0.29.3"), 0);
 }
 
 /* Two records in the day's file, the name cut to 8 bytes; a null prefix
@@ -712,7 +785,7 @@ static const struct WineCase kCases[] = {
     {"sendname", "com2 --baud 57600", SendName},
     {"lan-sendname", "tcp 127.0.29.1", LanSendName},
     {"sendvoice", "com2 --baud 57600", SendVoice},
-    {"lan-sendvoice", "tcp 127.0.29.2,greeting=0000010209090909", LanSendVoice},
+    {"lan-sendvoice", "tcp 127.0.29.2,greeting=0000010209090909; tcp 127.0.29.3", LanSendVoice},
     {"copyname", "", CopyName},
     {"fp-version", "com3 --module --module-version 51", FpVersion},
     {"fp-templates", "com2 --templates 3", FpTemplates},
@@ -721,6 +794,8 @@ static const struct WineCase kCases[] = {
     {"backup-missing-file", "display", BackupMissingFile},
     {"version-resource", "", VersionResource},
     {"trace-variable", "com2 --baud 57600", TraceVariable},
+    {"download-binary-line", "com2 --records 400 --seed 11 " STORE_SAVED, DownloadBinaryLine},
+    {"free-while-threads-live", "", FreeWhileThreadsLive},
 };
 
 int main(int argc, char** argv) {

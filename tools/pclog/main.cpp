@@ -4,7 +4,7 @@
 int main(int argc, char** argv) {
   CLI::App app{"Talk to KORVANE terminals and convert their record files"};
   app.require_subcommand(1);
-  wpl::Env& env = wpl::ProcessEnv();
+  wpl::Env env = wpl::ProcessEnv();
   pclog::GlobalOptions global(app, env);  // --trace and --json, for every command
   pclog::AddSerialBasics(app, env);
   pclog::AddNetworkBasics(app, env);

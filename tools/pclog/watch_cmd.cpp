@@ -105,7 +105,7 @@ bool Stopping(Printer& p) { return g_interrupted.load() || p.Done(); }
 // Fetches until the terminal has nothing more (or the watch ends).
 void Drain(Terminal& t, Printer& printer, bool keepRepeats) {
   while (!Stopping(printer)) {
-    wpl::Env& env = wpl::ProcessEnv();
+    wpl::Env env = wpl::ProcessEnv();
     const RealtimeFetch got = t.ip.empty()
                                   ? wpl::download::SerialRealtimeFetch(env, t.address, t.port)
                                   : wpl::download::LanRealtimeFetch(env, t.ip.c_str());

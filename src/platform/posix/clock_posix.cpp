@@ -1,11 +1,12 @@
 #include <ctime>
 #include <thread>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/deadline.h"
+#include "platform/system.h"
 
 namespace wpl {
 
-Nanos SystemClock::Now() {
+Nanos MonotonicNow() {
   return std::chrono::duration_cast<Nanos>(std::chrono::steady_clock::now().time_since_epoch());
 }
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system.h"
 
 namespace wpl {
 namespace {
@@ -50,7 +50,7 @@ class PosixFile : public File {
   bool Seek(int64_t offset) override { return ::lseek(fd_, offset, SEEK_SET) == offset; }
 
   int64_t Size() override {
-    struct stat st{};
+    struct stat st {};
     return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
   }
 
@@ -78,37 +78,37 @@ std::unique_ptr<File> OpenLocked(const std::string& path, int flags, bool trunca
 
 }  // namespace
 
-std::unique_ptr<File> PosixFileSystem::OpenRead(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::OpenRead(const std::string& path) {
   return OpenLocked(path, O_RDONLY, false);
 }
 
-std::unique_ptr<File> PosixFileSystem::OpenReadWrite(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::OpenReadWrite(const std::string& path) {
   return OpenLocked(path, O_RDWR, false);
 }
 
-std::unique_ptr<File> PosixFileSystem::Create(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::Create(const std::string& path) {
   return OpenLocked(path, O_WRONLY | O_CREAT, true);
 }
 
-std::unique_ptr<File> PosixFileSystem::CreateNew(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::CreateNew(const std::string& path) {
   return OpenLocked(path, O_WRONLY | O_CREAT | O_EXCL, false);
 }
 
-bool PosixFileSystem::Exists(const std::string& path) {
-  struct stat st{};
+bool SystemFileSystem::Exists(const std::string& path) {
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
 
-bool PosixFileSystem::IsDirectory(const std::string& path) {
-  struct stat st{};
+bool SystemFileSystem::IsDirectory(const std::string& path) {
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool PosixFileSystem::MakeDirectory(const std::string& path) {
+bool SystemFileSystem::MakeDirectory(const std::string& path) {
   return ::mkdir(path.c_str(), 0755) == 0;
 }
 
-bool PosixFileSystem::CopyNoOverwrite(const std::string& from, const std::string& to) {
+bool SystemFileSystem::CopyNoOverwrite(const std::string& from, const std::string& to) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -129,7 +129,7 @@ bool PosixFileSystem::CopyNoOverwrite(const std::string& from, const std::string
   }
 }
 
-bool PosixFileSystem::RenameNoOverwrite(const std::string& from, const std::string& to) {
+bool SystemFileSystem::RenameNoOverwrite(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // File systems without RENAME_NOREPLACE: link refuses an existing target.
@@ -137,8 +137,10 @@ bool PosixFileSystem::RenameNoOverwrite(const std::string& from, const std::stri
   return ::unlink(from.c_str()) == 0;
 }
 
-bool PosixFileSystem::Replace(const std::string& from, const std::string& to) {
+bool SystemFileSystem::Replace(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
+
+char SystemFileSystem::Separator() const { return '/'; }
 
 }  // namespace wpl

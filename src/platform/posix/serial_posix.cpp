@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/deadline.h"
 #include "platform/full_write.h"
-#include "platform/posix/deadline.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/poll_until.h"
+#include "platform/system.h"
 
 namespace wpl {
 namespace {
@@ -37,10 +38,6 @@ uint32_t BaudOf(speed_t code) {
   for (uint32_t baud : {1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u})
     if (SpeedCode(baud) == code) return baud;
   return 0;
-}
-
-Nanos MonotonicNow() {
-  return std::chrono::duration_cast<Nanos>(posix::SteadyClock::now().time_since_epoch());
 }
 
 // What a read's errno says about the device: these mean it is gone (a USB
@@ -93,7 +90,7 @@ class PosixSerialPort : public SerialPort {
         if (errno == EINTR) continue;
         if (errno != EAGAIN) return -1;
         // Full: wait a moment for room rather than spin.
-        return posix::PollUntil(fd_, POLLOUT, posix::Deadline(kReadTimeout)) < 0 ? -1 : 0;
+        return posix::PollUntil(fd_, POLLOUT, Deadline(kReadTimeout)) < 0 ? -1 : 0;
       }
     };
     return WriteFully(bytes, LineTime(bytes.size(), baud_, stopBits_) + kWriteMargin, writeSome,
@@ -102,7 +99,7 @@ class PosixSerialPort : public SerialPort {
 
   size_t Read(std::span<uint8_t> out) override {
     if (out.empty()) return 0;
-    const posix::Deadline deadline(kReadTimeout);
+    const Deadline deadline(kReadTimeout);
     if (!lost_) {
       const int revents = posix::PollUntil(fd_, POLLIN, deadline);
       if (revents > 0 && (revents & POLLIN)) {
@@ -120,7 +117,7 @@ class PosixSerialPort : public SerialPort {
     }
     // A read that brought nothing lasts its timeout even on a lost port, so
     // a caller that does not ask Lost() waits rather than spins.
-    if (lost_) std::this_thread::sleep_for(std::chrono::milliseconds(deadline.PollMillis()));
+    if (lost_) std::this_thread::sleep_for(std::chrono::milliseconds(deadline.WaitMillis()));
     return 0;
   }
 
@@ -133,17 +130,17 @@ class PosixSerialPort : public SerialPort {
   bool lost_ = false;
 };
 
-}  // namespace
-
-std::string PosixSerialPorts::DevicePath(int number) {
-  std::string var = "W_PCLOG_COM" + std::to_string(number);
-  if (const char* mapped = std::getenv(var.c_str()); mapped && *mapped) return mapped;
-  return "/dev/ttyS" + std::to_string(number - 1);
+// Port N is the device named by W_PCLOG_COM<N>, else /dev/ttyS<N-1>.
+std::string DevicePath(int number) {
+  const std::string mapped = EnvironmentVariable(("W_PCLOG_COM" + std::to_string(number)).c_str());
+  return mapped.empty() ? "/dev/ttyS" + std::to_string(number - 1) : mapped;
 }
 
-std::unique_ptr<SerialPort> PosixSerialPorts::Open(int number) {
+}  // namespace
+
+std::unique_ptr<SerialPort> SystemSerialPorts::Open(int number) {
   if (number < 0) return nullptr;
-  std::string path = DevicePath(number);
+  const std::string path = DevicePath(number);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   // Exclusive use: TIOCEXCL does not stop root, an advisory lock held by every

@@ -11,13 +11,13 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/posix/deadline.h"
+#include "platform/deadline.h"
+#include "platform/posix/poll_until.h"
 #include "platform/socket.h"
 
 namespace wpl {
 namespace {
 
-using posix::Deadline;
 using posix::PollUntil;
 
 class PosixSocket : public Socket {

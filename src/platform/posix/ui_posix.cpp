@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system.h"
 
 namespace wpl {
 namespace {
@@ -46,11 +46,11 @@ class ConsoleProgress : public ProgressView {
 
 }  // namespace
 
-void ConsoleUi::ShowMessage(const std::string& text, const std::string& title) {
+void SystemUi::ShowMessage(const std::string& text, const std::string& title) {
   std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
 }
 
-std::unique_ptr<ProgressView> ConsoleUi::OpenProgress(ProgressKind kind) {
+std::unique_ptr<ProgressView> SystemUi::OpenProgress(ProgressKind kind) {
   // Only a person at a terminal wants a bar; logs and pipes get nothing.
   if (!::isatty(STDERR_FILENO)) return nullptr;
   return std::make_unique<ConsoleProgress>(kind);

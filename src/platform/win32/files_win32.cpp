@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system.h"
 
 namespace wpl {
 namespace {
@@ -68,47 +68,49 @@ DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str
 
 }  // namespace
 
-std::unique_ptr<File> Win32FileSystem::OpenRead(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::OpenRead(const std::string& path) {
   return OpenExclusive(path, GENERIC_READ, OPEN_EXISTING);
 }
 
-std::unique_ptr<File> Win32FileSystem::OpenReadWrite(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::OpenReadWrite(const std::string& path) {
   return OpenExclusive(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
 }
 
-std::unique_ptr<File> Win32FileSystem::Create(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::Create(const std::string& path) {
   return OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
-std::unique_ptr<File> Win32FileSystem::CreateNew(const std::string& path) {
+std::unique_ptr<File> SystemFileSystem::CreateNew(const std::string& path) {
   return OpenExclusive(path, GENERIC_WRITE, CREATE_NEW);
 }
 
-bool Win32FileSystem::Exists(const std::string& path) {
+bool SystemFileSystem::Exists(const std::string& path) {
   return Attributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Win32FileSystem::IsDirectory(const std::string& path) {
+bool SystemFileSystem::IsDirectory(const std::string& path) {
   const DWORD a = Attributes(path);
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32FileSystem::MakeDirectory(const std::string& path) {
+bool SystemFileSystem::MakeDirectory(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
-bool Win32FileSystem::CopyNoOverwrite(const std::string& from, const std::string& to) {
+bool SystemFileSystem::CopyNoOverwrite(const std::string& from, const std::string& to) {
   return CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
 }
 
-bool Win32FileSystem::RenameNoOverwrite(const std::string& from, const std::string& to) {
+bool SystemFileSystem::RenameNoOverwrite(const std::string& from, const std::string& to) {
   // MoveFile refuses an existing target.
   return MoveFileA(from.c_str(), to.c_str()) != 0;
 }
 
-bool Win32FileSystem::Replace(const std::string& from, const std::string& to) {
+bool SystemFileSystem::Replace(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+char SystemFileSystem::Separator() const { return '\\'; }
 
 }  // namespace wpl

@@ -4,14 +4,31 @@
 #include <mmsystem.h>
 
 #include "platform/fine_sleeps.h"
+#include "platform/win32/fine_timer.h"
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
 
 namespace wpl {
 
-// The system timer runs at the finest period any program asked for; each
-// request is matched by its release.
-FineSleeps::FineSleeps() : raised_(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+// Windows 10 (1803) and later have high-resolution timers; older systems
+// refuse the flag, and get the finest system timer period instead, whose
+// every request is matched by its release.
+FineSleeps::FineSleeps() : previousTimer_(win32::ThreadFineTimer()) {
+  timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                  TIMER_ALL_ACCESS);
+  if (timer_)
+    win32::SetThreadFineTimer(timer_);
+  else
+    raised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+}
 
 FineSleeps::~FineSleeps() {
+  if (timer_) {
+    win32::SetThreadFineTimer(previousTimer_);
+    CloseHandle(timer_);
+  }
   if (raised_) timeEndPeriod(1);
 }
 

@@ -3,18 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/deadline.h"
 #include "platform/socket.h"
 
 namespace wpl {
 namespace {
 
-// A deadline on the tick count, and the time left to it for select().
-ULONGLONG DeadlineAfter(Millis limit) {
-  return ::GetTickCount64() + static_cast<ULONGLONG>(limit.count());
-}
-timeval TimeLeft(ULONGLONG deadline) {
-  const ULONGLONG now = ::GetTickCount64();
-  const ULONGLONG left = deadline > now ? deadline - now : 0;
+// The time left to a deadline, as select() takes it.
+timeval TimeLeft(const Deadline& deadline) {
+  const int left = deadline.WaitMillis();
   return {static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
 }
 
@@ -24,7 +21,7 @@ class Win32Socket : public Socket {
   ~Win32Socket() override { ::closesocket(s_); }
 
   bool Connect(Ipv4Address address, uint16_t port, Millis limit) override {
-    const ULONGLONG deadline = DeadlineAfter(limit);
+    const Deadline deadline(limit);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = ::htons(port);
@@ -48,7 +45,7 @@ class Win32Socket : public Socket {
 
   ReceiveResult Receive(std::span<uint8_t> out, Millis limit) override {
     if (out.empty()) return {ReceiveStatus::kBytes, 0};
-    const ULONGLONG deadline = DeadlineAfter(limit);
+    const Deadline deadline(limit);
     for (;;) {
       // A Winsock fd_set is a counted array of sockets, not a bit mask: one
       // socket always fits, whatever its value.
@@ -74,7 +71,7 @@ class Win32Socket : public Socket {
  private:
   // Waits for a connect in progress until the deadline: Winsock reports its
   // success as writable, its failure in the exception set.
-  bool Established(ULONGLONG deadline) {
+  bool Established(const Deadline& deadline) {
     for (;;) {
       fd_set writable, failed;
       FD_ZERO(&writable);

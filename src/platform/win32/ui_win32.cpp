@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system.h"
 
 namespace wpl {
 namespace {
@@ -37,6 +37,7 @@ struct ControlSpec {
 
 struct FormSpec {
   const char* className;
+  INIT_ONCE* registration;  // the class is registered once per process
   const char* caption;
   int left, top, width, height;  // the whole window, frame included
   std::span<const ControlSpec> controls;
@@ -71,10 +72,13 @@ constexpr ControlSpec kNetworkControls[] = {
     {"Edit1", ControlKind::kEdit, 256, 88, 169, 24, "", kSansSerif13, kDefault, kDefault},
 };
 
-constexpr FormSpec kSerialForm{"w_pclog TForm1", "Down loading", 206, 174, 396, 148,
-                               kSerialControls};
-constexpr FormSpec kNetworkForm{"w_pclog TForm2", "LAN DOWNLOAD", 195, 163, 482, 164,
-                                kNetworkControls};
+INIT_ONCE serialRegistration = INIT_ONCE_STATIC_INIT;
+INIT_ONCE networkRegistration = INIT_ONCE_STATIC_INIT;
+
+constexpr FormSpec kSerialForm{
+    "w_pclog TForm1", &serialRegistration, "Down loading", 206, 174, 396, 148, kSerialControls};
+constexpr FormSpec kNetworkForm{
+    "w_pclog TForm2", &networkRegistration, "LAN DOWNLOAD", 195, 163, 482, 164, kNetworkControls};
 
 constexpr int kProgressMax = 100;
 // Messages handled per Repaint, so that a flood can never hold the caller.
@@ -90,12 +94,9 @@ HINSTANCE ThisModule() {
 
 const char* WindowClassOf(ControlKind kind) {
   switch (kind) {
-    case ControlKind::kLabel:
-      return "STATIC";
-    case ControlKind::kProgressBar:
-      return PROGRESS_CLASSA;
-    case ControlKind::kEdit:
-      return "EDIT";
+    case ControlKind::kLabel: return "STATIC";
+    case ControlKind::kProgressBar: return PROGRESS_CLASSA;
+    case ControlKind::kEdit: return "EDIT";
   }
   return "STATIC";
 }
@@ -105,10 +106,8 @@ DWORD StyleOf(ControlKind kind) {
   switch (kind) {
     case ControlKind::kLabel:  // clipped at its width, never wrapped
       return child | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
-    case ControlKind::kProgressBar:
-      return child | WS_TABSTOP;
-    case ControlKind::kEdit:
-      return child | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+    case ControlKind::kProgressBar: return child | WS_TABSTOP;
+    case ControlKind::kEdit: return child | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
   }
   return child;
 }
@@ -121,7 +120,6 @@ class Win32ProgressView : public ProgressView {
     if (window_) DestroyWindow(window_);
     for (HFONT f : fonts_) DeleteObject(f);
     for (HBRUSH b : brushes_) DeleteObject(b);
-    if (registered_) UnregisterClassA(form_.className, module_);
   }
 
   // Builds the window and its controls; false when no window can be made
@@ -188,21 +186,31 @@ class Win32ProgressView : public ProgressView {
     }
   }
 
+  // The form's class, registered once for the process and kept: windows of
+  // it may stand on several threads at once (two downloads of one host), so
+  // no window may take it away from another. Safe from any thread: the first
+  // caller registers, the others wait for it.
   bool Register() {
+    // A failed registration leaves the once open: the next window tries again.
+    return InitOnceExecuteOnce(form_.registration, &Win32ProgressView::RegisterOnce,
+                               const_cast<FormSpec*>(&form_), nullptr) != 0;
+  }
+
+  static BOOL CALLBACK RegisterOnce(INIT_ONCE*, void* parameter, void**) {
+    const FormSpec& form = *static_cast<const FormSpec*>(parameter);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &Win32ProgressView::FormProc;
-    wc.hInstance = module_;
+    wc.hInstance = ThisModule();
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = form_.className;
-    registered_ = RegisterClassExA(&wc) != 0;
-    if (!registered_ && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
-      // Left behind by an earlier load of this library at the same address.
-      UnregisterClassA(form_.className, module_);
-      registered_ = RegisterClassExA(&wc) != 0;
-    }
-    return registered_;
+    wc.lpszClassName = form.className;
+    if (RegisterClassExA(&wc)) return TRUE;
+    if (GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return FALSE;
+    // Left behind by an earlier load of this library, whose window
+    // procedure is gone: no window of it stands, so it can be replaced.
+    UnregisterClassA(form.className, wc.hInstance);
+    return RegisterClassExA(&wc) != 0;
   }
 
   // Labels draw in the row's colours: red text, and their own background
@@ -239,16 +247,13 @@ class Win32ProgressView : public ProgressView {
       case WM_CLOSE:
         // The window lives exactly as long as the transfer it shows.
         return 0;
-      case WM_NCDESTROY:
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        break;
+      case WM_NCDESTROY: SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0); break;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
   }
 
   const FormSpec& form_;
   HINSTANCE module_;
-  bool registered_ = false;
   HWND window_ = nullptr;
   HWND bar_ = nullptr;
   HWND edit_ = nullptr;
@@ -258,11 +263,11 @@ class Win32ProgressView : public ProgressView {
 
 }  // namespace
 
-void WindowsUi::ShowMessage(const std::string& text, const std::string& title) {
+void SystemUi::ShowMessage(const std::string& text, const std::string& title) {
   MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
 }
 
-std::unique_ptr<ProgressView> WindowsUi::OpenProgress(ProgressKind kind) {
+std::unique_ptr<ProgressView> SystemUi::OpenProgress(ProgressKind kind) {
   auto view = std::make_unique<Win32ProgressView>(kind == ProgressKind::kNetwork ? kNetworkForm
                                                                                  : kSerialForm);
   if (!view->Create()) return nullptr;
