@@ -284,5 +284,20 @@ TEST(HttpServerLifecycle, StartsStopsAndFreesItsPort) {
   }
 }
 
+// A browser keeps its connection open between refreshes; a stop must not
+// wait on it longer than the keep-alive second.
+TEST(HttpServerLifecycle, StopsPromptlyWithAnIdleBrowserConnectionOpen) {
+  FakeStatusSource source;
+  HttpServer server(source, "127.0.0.1", 0, "");
+  ASSERT_TRUE(server.Start());
+  httplib::Client browser("127.0.0.1", server.port());
+  browser.set_keep_alive(true);
+  ASSERT_TRUE(browser.Get("/healthz"));
+  const auto start = std::chrono::steady_clock::now();
+  server.Stop();
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::milliseconds(2500));
+}
+
 }  // namespace
 }  // namespace collect

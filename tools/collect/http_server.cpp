@@ -142,9 +142,10 @@ bool HttpServer::Start() {
   }
   auto server = std::make_unique<httplib::Server>();
   server_ = std::move(server);
-  // Short keep-alive so that a stop does not wait long on an idle browser
-  // connection; no request here has a body.
-  server_->set_keep_alive_timeout(2);
+  // An idle kept-alive connection holds a stop for up to this long (the
+  // library does not end it sooner); the page's refreshes are farther
+  // apart anyway. No request here has a body.
+  server_->set_keep_alive_timeout(1);
   server_->set_read_timeout(5);
   server_->set_write_timeout(5);
   server_->set_payload_max_length(64 * 1024);
