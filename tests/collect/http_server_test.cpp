@@ -299,5 +299,31 @@ TEST(HttpServerLifecycle, StopsPromptlyWithAnIdleBrowserConnectionOpen) {
   EXPECT_LT(took, std::chrono::milliseconds(2500));
 }
 
+// Each loopback spelling is served where a client looks for it.
+TEST(HttpServerLifecycle, ServesOnTheLoopbackAddressNamed) {
+  FakeStatusSource source;
+  const struct {
+    const char* address;
+    const char* reachedAt;
+  } cases[] = {
+      {"", "127.0.0.1"},
+      {"localhost", "127.0.0.1"},
+      {"127.0.0.2", "127.0.0.2"},
+      {"[::1]", "::1"},
+  };
+  for (const auto& c : cases) {
+    HttpServer server(source, c.address, 0, "");
+    if (!server.Start()) {
+      // A machine without IPv6 on loopback has no ::1 to bind.
+      EXPECT_STREQ(c.reachedAt, "::1") << server.error();
+      continue;
+    }
+    httplib::Client client(c.reachedAt, server.port());
+    auto res = client.Get("/healthz");
+    ASSERT_TRUE(res) << c.address;
+    EXPECT_EQ(res->status, 200) << c.address;
+  }
+}
+
 }  // namespace
 }  // namespace collect

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <functional>
@@ -121,9 +122,13 @@ std::string ListenRefusal(std::string_view address, std::string_view token) {
   return "";
 }
 
+// "localhost" is bound as 127.0.0.1: left to the resolver it may be ::1
+// alone, which clients that try 127.0.0.1 would not reach.
 HttpServer::HttpServer(StatusSource& source, std::string address, int port, std::string token)
     : source_(source),
-      address_(address.empty() ? "127.0.0.1" : std::string(Unbracketed(address))),
+      address_(address.empty() || EqualsNoCase(address, "localhost")
+                   ? "127.0.0.1"
+                   : std::string(Unbracketed(address))),
       token_(std::move(token)),
       requestedPort_(port) {}
 
@@ -140,8 +145,7 @@ bool HttpServer::Start() {
     error_ = "port " + std::to_string(requestedPort_) + " is outside 0 to 65535";
     return false;
   }
-  auto server = std::make_unique<httplib::Server>();
-  server_ = std::move(server);
+  server_ = std::make_unique<httplib::Server>();
   // An idle kept-alive connection holds a stop for up to this long (the
   // library does not end it sooner); the page's refreshes are farther
   // apart anyway. No request here has a body.
@@ -165,7 +169,8 @@ bool HttpServer::Start() {
     bound = requestedPort_;
   }
   if (bound <= 0) {
-    error_ = "cannot listen on " + address_ + " port " + std::to_string(requestedPort_);
+    error_ = "cannot listen on " + address_ + " port " + std::to_string(requestedPort_) +
+             ": in use, or not an address of this machine";
     server_.reset();
     return false;
   }

@@ -50,7 +50,8 @@ class HttpServer {
   // Binds (port 0 picks a free one) and serves on a thread of its own.
   // False, with error() saying why, when refused or when the bind fails.
   bool Start();
-  // Stops listening, lets the requests in progress finish, joins. Idempotent.
+  // Stops listening, lets the requests in progress finish, joins. Idempotent;
+  // not to be called from two threads at once.
   void Stop();
   // The bound port after a successful Start, else 0.
   int port() const { return port_; }
