@@ -38,8 +38,8 @@ expect() {
   if grep -qF -- "$1" "$work/dom.html"; then echo "shown: $1"; else echo "NOT shown: $1"; failed=1; fi
 }
 # Rows the script built, cell by cell.
-expect '<tr class="up" data-terminal="gate-1"><td>gate-1</td><td>ip 127.0.0.5</td><td>download</td><td class="state">up</td><td>2026-03-04 07:15:00 UTC</td><td>2026-03-04 07:15:00 UTC</td><td class="num">0</td><td></td><td class="num">42</td><td class="num">-3 s</td><td>no</td></tr>'
-expect '<tr class="down" data-terminal="hall-2"><td>hall-2</td><td>com3 address 1</td><td>both</td><td class="state">down</td><td>2026-03-04 06:00:00 UTC</td><td>—</td><td class="num">4</td><td>no answer &lt;b&gt;&amp;&lt;/b&gt; "timeout"</td><td class="num">0</td><td class="num">—</td><td class="overdue">overdue</td></tr>'
+expect '<tr class="up" data-terminal="gate-1"><td>gate-1</td><td>ip 127.0.0.5</td><td>download</td><td class="state">up</td><td class="when">2026-03-04 07:15:00 UTC</td><td class="when">2026-03-04 07:15:00 UTC</td><td class="num">0</td><td></td><td class="num">42</td><td class="num">-3 s</td><td>no</td></tr>'
+expect '<tr class="down" data-terminal="hall-2"><td>hall-2</td><td>com3 address 1</td><td>both</td><td class="state">down</td><td class="when">2026-03-04 06:00:00 UTC</td><td class="when">—</td><td class="num">4</td><td>no answer &lt;b&gt;&amp;&lt;/b&gt; "timeout"</td><td class="num">0</td><td class="num">—</td><td class="overdue">overdue</td></tr>'
 # ... and renewed from /api/terminals with the token the address carried.
 expect '2 terminals, 1 up, 1 down, 1 overdue; refreshed '
 if [[ $failed -ne 0 ]]; then

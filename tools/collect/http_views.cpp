@@ -163,6 +163,7 @@ td.num { text-align: right; font-variant-numeric: tabular-nums; }
 tr.down td.state { color: #fff; background: #c0392b; }
 tr.up td.state { color: #fff; background: #27ae60; }
 td.overdue { color: #b00; font-weight: bold; }
+td.when { white-space: nowrap; }
 </style>
 </head>
 <body>
@@ -209,8 +210,8 @@ const char kPageScript[] = R"(</script>
       cell(row, t.link);
       cell(row, t.mode);
       cell(row, t.up ? 'up' : 'down', 'state');
-      cell(row, when(t.last_contact));
-      cell(row, when(t.last_success));
+      cell(row, when(t.last_contact), 'when');
+      cell(row, when(t.last_success), 'when');
       cell(row, String(t.failures_in_row), 'num');
       cell(row, t.last_error);
       cell(row, String(t.records_today), 'num');
@@ -220,6 +221,12 @@ const char kPageScript[] = R"(</script>
       if (t.overdue) overdue++;
       rows.push(row);
     });
+    if (!rows.length) {
+      var none = document.createElement('tr');
+      cell(none, 'no terminals configured');
+      none.cells[0].colSpan = 11;
+      rows.push(none);
+    }
     body.replaceChildren.apply(body, rows);
     note.className = '';
     note.textContent = list.length + ' terminals, ' + up + ' up, ' + (list.length - up) +
