@@ -24,7 +24,7 @@ FUZZ_LONG_SECONDS ?= 600
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
   libbenchmark-dev libcli11-dev pkg-config gawk zip unzip \
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 \
-  wine64 xvfb xauth
+  wine64 xvfb xauth libcpp-httplib-dev nlohmann-json3-dev chromium
 DEPS_STAMP := $(BUILD)/.deps-ok
 
 .PHONY: all build demo test deps linux win32 win64 asan fuzz fuzz-long package readme clean

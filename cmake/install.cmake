@@ -16,6 +16,21 @@ install(TARGETS w_pclog EXPORT w_pclogTargets
 install(FILES include/w_pclog.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 if(TARGET pclog AND TARGET pclog-sim)
   install(TARGETS pclog pclog-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+
+  # The collector as a systemd service, with an example site and its HTTP
+  # page. The unit names the installed pclog by its full path, so it is
+  # written at install time, when the prefix is known (/usr under cpack).
+  set(WPL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/w-pclog)
+  install(FILES tools/collect/site.toml DESTINATION ${WPL_DOC_DIR}/examples COMPONENT runtime)
+  install(FILES docs/collector-http.md DESTINATION ${WPL_DOC_DIR} COMPONENT runtime)
+  install(CODE "
+    set(WPL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(WPL_DOCDIR \"\${CMAKE_INSTALL_PREFIX}/${WPL_DOC_DIR}\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/tools/collect/pclog-collect.service.in\"
+      \"${PROJECT_BINARY_DIR}/install-unit/pclog-collect.service\" @ONLY)
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
+      FILES \"${PROJECT_BINARY_DIR}/install-unit/pclog-collect.service\")
+  " COMPONENT runtime)
 endif()
 
 set(WPL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/w_pclog)
@@ -40,7 +55,7 @@ set(CPACK_PACKAGE_NAME w-pclog)
 set(CPACK_PACKAGE_VENDOR w_pclog)
 set(CPACK_PACKAGE_CONTACT "w_pclog maintainers <w_pclog@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Talk to KORVANE time-attendance terminals: library, header, pclog and pclog-sim")
+  "Talk to KORVANE time-attendance terminals: library, header, pclog, pclog-sim and the collector service")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)

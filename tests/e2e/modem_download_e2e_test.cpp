@@ -7,16 +7,13 @@
 #include "record_files.h"
 #include "run_cli.h"
 #include "sim_process.h"
+#include "text_search.h"
 #include "w_pclog.h"
 
 namespace wpl::e2e {
 namespace {
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
+using wpl::testing::Occurrences;
 
 // An echoing modem whose CONNECT reply has 17 bytes, a terminal whose
 // packets come with random recoverable faults: everything arrives, twice,
@@ -40,11 +37,11 @@ TEST(ModemDownload, ThroughTheSimulatedModemNothingLost) {
   }
   sim.Stop();
   const std::string heard = ReadFile(log);
-  EXPECT_EQ(Count(heard, "modem: dial 5551234: CONNECT 14400"), 2u) << heard;
-  EXPECT_EQ(Count(heard, "modem: DTR dropped: hang-up"), 2u) << heard;
-  EXPECT_EQ(Count(heard, "terminal 5551234: command 0x01"), 2u) << heard;
-  EXPECT_EQ(Count(heard, "command 0x0D"), 0u) << heard;
-  EXPECT_EQ(Count(heard, "AT H0"), 0u) << heard;
+  EXPECT_EQ(Occurrences(heard, "modem: dial 5551234: CONNECT 14400"), 2u) << heard;
+  EXPECT_EQ(Occurrences(heard, "modem: DTR dropped: hang-up"), 2u) << heard;
+  EXPECT_EQ(Occurrences(heard, "terminal 5551234: command 0x01"), 2u) << heard;
+  EXPECT_EQ(Occurrences(heard, "command 0x0D"), 0u) << heard;
+  EXPECT_EQ(Occurrences(heard, "AT H0"), 0u) << heard;
 }
 
 // NO CARRIER (14 bytes, so the host waits out its 30 s): "AT H0", and the
@@ -59,8 +56,8 @@ TEST(ModemDownload, NoCarrierIsHungUpWithAtH0) {
   EXPECT_NE(out.find("no connection: the dial got \"NO CARRIER\""), std::string::npos) << out;
   sim.Stop();
   const std::string heard = ReadFile(log);
-  EXPECT_EQ(Count(heard, "modem: command AT H0"), 1u) << heard;
-  EXPECT_EQ(Count(heard, "modem: DTR dropped"), 1u) << heard;
+  EXPECT_EQ(Occurrences(heard, "modem: command AT H0"), 1u) << heard;
+  EXPECT_EQ(Occurrences(heard, "modem: DTR dropped"), 1u) << heard;
 }
 
 }  // namespace

@@ -19,6 +19,27 @@ for f in include/w_pclog.h bin/pclog bin/pclog-sim; do
 done
 libdir=$(dirname "$lib")
 
+# The collector's service: the unit names the pclog of this prefix, keeps
+# its state in /var/lib/pclog, and systemd accepts it.
+unit=$prefix/lib/systemd/system/pclog-collect.service
+for f in lib/systemd/system/pclog-collect.service share/doc/w-pclog/examples/site.toml \
+  share/doc/w-pclog/collector-http.md; do
+  [[ -s $prefix/$f ]] || { echo "missing $prefix/$f"; exit 1; }
+done
+for line in "ExecStart=$prefix/bin/pclog collect --config /etc/pclog/site.toml" \
+  StateDirectory=pclog WorkingDirectory=/var/lib/pclog Restart=on-failure KillSignal=SIGTERM; do
+  grep -qxF -- "$line" "$unit" || { echo "$unit lacks $line"; cat "$unit"; exit 1; }
+done
+if command -v systemd-analyze >/dev/null; then
+  # It only warns of a setting it cannot parse: any word from it is a fault.
+  if ! systemd-analyze verify --man=no "$unit" >"$work/verify.log" 2>&1 || [[ -s $work/verify.log ]]; then
+    echo "systemd-analyze rejects $unit:"; cat "$work/verify.log"; exit 1
+  fi
+  echo "systemd-analyze: pclog-collect.service verified"
+else
+  echo "systemd-analyze not installed: the unit's check skipped"
+fi
+
 mkdir -p "$work/data-cmake" "$work/data-pc"
 cmake -S "$source/tests/install/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
   >"$work/consumer.log"
