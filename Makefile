@@ -6,6 +6,7 @@
 #   make fuzz-long  every fuzz target for 10 minutes (FUZZ_LONG_SECONDS)
 #   make package    the Debian package (cpack) of the Linux products
 #   make readme     renew the README's list of exports from the header
+#   make bindings   renew the Python, C#, Pascal and VB declarations from the header
 # Each target first installs what is missing (Debian packages, i386 for wine32).
 
 SHELL := /bin/bash
@@ -19,10 +20,10 @@ FUZZ_LONG_SECONDS ?= 600
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
   libbenchmark-dev libcli11-dev pkg-config g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32 \
-  xvfb xauth
+  xvfb xauth python3 mono-mcs mono-runtime fpc
 DEPS_STAMP := $(BUILD)/.deps-ok
 
-.PHONY: all build demo test deps linux win32 asan fuzz fuzz-long package readme clean
+.PHONY: all build demo test deps linux win32 asan fuzz fuzz-long package readme bindings clean
 
 all: build
 
@@ -68,6 +69,10 @@ fuzz-long: fuzz
 # The README's list of exports, from the header's comments.
 readme:
 	./tools/export_list.sh include/w_pclog.h --write README.md
+
+# The host languages' declarations of the exports, from the header.
+bindings:
+	python3 tools/bindings_from_header.py
 
 # The Debian package of the Linux products, in build/.
 package: linux
