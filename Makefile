@@ -20,7 +20,8 @@ FUZZ_LONG_SECONDS ?= 600
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
   libbenchmark-dev libcli11-dev pkg-config g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32 \
-  xvfb xauth python3 python3-venv mono-mcs mono-runtime fpc
+  xvfb xauth python3 python3-venv mono-mcs mono-runtime \
+  fp-compiler fp-units-rtl
 DEPS_STAMP := $(BUILD)/.deps-ok
 
 .PHONY: all build demo test deps linux win32 asan fuzz fuzz-long package readme bindings clean
