@@ -5,8 +5,8 @@
 #                end, and the DLL under Wine
 #   make fuzz-long  every fuzz target for 10 minutes (FUZZ_LONG_SECONDS)
 #   make package    the Debian package (cpack) of the Linux products
-#   make readme     renew the README's list of exports from the header
-#   make bindings   renew the Python, C#, Pascal and VB declarations from the header
+#   make bindings   renew the Python, C#, Pascal and VB declarations and the list
+#                   of exports (docs/exports.md) from the header
 # Each target first installs what is missing (Debian packages, i386 for wine32).
 
 SHELL := /bin/bash
@@ -67,12 +67,9 @@ test: build asan fuzz
 fuzz-long: fuzz
 	FUZZ_SECONDS=$(FUZZ_LONG_SECONDS) ./tests/fuzz/run_fuzzers.sh $(BUILD_FUZZ)
 
-# The README's list of exports, from the header's comments.
-readme:
-	./tools/export_list.sh include/w_pclog.h --write README.md
-
-# The host languages' declarations of the exports, from the header.
-bindings:
+# The host languages' declarations of the exports and docs/exports.md, from
+# the header (readme: the former name).
+bindings readme:
 	python3 tools/bindings_from_header.py
 
 # The Debian package of the Linux products, in build/.

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the declarations of the exports for each host language from
 include/w_pclog.h: Python (ctypes), C#, Pascal (Delphi and Free Pascal) and
-VB6/VBA. The header's comments become each language's doc comments.
+VB6/VBA, and the list of exports of docs/exports.md. The header's comments
+become each language's doc comments.
 
     tools/bindings_from_header.py            write every file
     tools/bindings_from_header.py --check    fail when a file differs
@@ -29,6 +30,7 @@ OUTPUTS = {
     "bindings/dotnet/WPclog.cs": "csharp",
     "bindings/delphi/w_pclog.pas": "pascal",
     "bindings/vb/w_pclog.bas": "vb",
+    "docs/exports.md": "markdown",
 }
 
 INT, TEXT, COUNTED = "int", "text", "counted"
@@ -481,7 +483,32 @@ def render_vb(header):
     return "\r\n".join(out).replace("\n", "\r\n").replace("\r\r\n", "\r\n") + "\r\n"
 
 
-RENDER = {"python": render_python, "csharp": render_csharp, "pascal": render_pascal, "vb": render_vb}
+# --- The list of exports -------------------------------------------------
+
+
+def render_markdown(header):
+    out = [
+        "# Exports",
+        "",
+        f"<!-- Generated from include/w_pclog.h by {SCRIPT}: do not edit. -->",
+        "",
+        "Each export in one line, from the comments of `include/w_pclog.h`: the comment",
+        "over a group of declarations, then each declaration with its arguments and",
+        "the comment beside it. `make bindings` renews this page with the language",
+        "bindings; the test `bindings.generated` fails when it differs from the header.",
+        "How each family behaves on the wire is told in [behaviour.md](behaviour.md).",
+    ]
+    for e in header.exports:
+        if e.first == e.name and e.group:
+            out += ["", e.group, ""]
+        elif e.first == e.name:
+            out.append("")
+        args = ", ".join(p.name for p in e.params)
+        out.append(f"- `{e.name}({args})`" + (f": {e.note}" if e.note else ""))
+    return "\n".join(out) + "\n"
+
+
+RENDER = {"markdown": render_markdown, "python": render_python, "csharp": render_csharp, "pascal": render_pascal, "vb": render_vb}
 
 
 def generate(header_text):

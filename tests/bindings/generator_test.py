@@ -73,6 +73,7 @@ class CheckTest(unittest.TestCase):
                 self.assertIn(f" {e.name}(", out["bindings/dotnet/WPclog.cs"])
                 self.assertIn(f"name '{e.name}';", out["bindings/delphi/w_pclog.pas"])
                 self.assertEqual(out["bindings/vb/w_pclog.bas"].count(f'Alias "{e.name}"'), 2)
+                self.assertIn(f"- `{e.name}(", out["docs/exports.md"])
 
 
 if __name__ == "__main__":
