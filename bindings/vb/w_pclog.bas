@@ -566,9 +566,9 @@ Public Declare Function WPCLOG_TXZWFILE Lib "w_pclog.dll" Alias "_TXZWFILE" (ByV
 ' buffer: a 32-bit reference count, the 32-bit length, the characters (ANSI)
 ' and a zero. Pass CountedTextPointer(buffer); keep the array for the call.
 Public Sub MakeCountedText(ByVal s As String, buffer() As Byte)
-    Dim text() As Byte, n As Long, i As Long
-    text = StrConv(s, vbFromUnicode)
-    n = UBound(text) - LBound(text) + 1
+    Dim ansi() As Byte, n As Long, i As Long
+    ansi = StrConv(s, vbFromUnicode)
+    n = UBound(ansi) - LBound(ansi) + 1
     ReDim buffer(0 To 8 + n) As Byte
     buffer(0) = 1                        ' reference count 1: the caller holds it
     buffer(4) = n And &HFF&              ' length, low byte first
@@ -576,7 +576,7 @@ Public Sub MakeCountedText(ByVal s As String, buffer() As Byte)
     buffer(6) = (n \ &H10000) And &HFF&
     buffer(7) = (n \ &H1000000) And &HFF&
     For i = 0 To n - 1
-        buffer(8 + i) = text(LBound(text) + i)
+        buffer(8 + i) = ansi(LBound(ansi) + i)
     Next i
 End Sub
 

@@ -72,7 +72,10 @@ class SettingsTest(Folder):
     def test_arguments_out_of_range_are_refused_before_any_call(self):
         terminal = NetworkTerminal("127.0.60.250", data_dir=self.data)
         for call in (lambda: terminal.set_time([1, 2, 3]), lambda: terminal.set_time([256] * 7),
-                     lambda: terminal.enable_person(65536), lambda: terminal.send_name(1, "é")):
+                     lambda: terminal.enable_person(65536), lambda: terminal.send_name(1, "é"),
+                     lambda: terminal.send_name(1, "x" * 254),
+                     lambda: terminal.send_voice([0] * 13, "x" * 100),
+                     lambda: terminal.send_voice([0] * 12, "hello")):
             with self.subTest():
                 with self.assertRaises(ValueError):
                     call()
@@ -86,6 +89,14 @@ class CountedTextTest(Folder):
         prefix = str(self.data) + os.sep
         self.assertEqual(load()._COPYNAME(prefix.encode(), 42, text.pointer), 0)
         self.assertEqual(text.reference_count, 1)  # raised for the call, lowered again
+
+    def test_a_voice_text_reaches_the_terminal_and_its_greeting_comes_back(self):
+        with Simulator("--tcp", "127.0.60.5,greeting=0000010200000000") as sim:
+            greeting = NetworkTerminal("127.0.60.5", data_dir=self.data).send_voice(
+                range(1, 14), "Good morning")
+            voices = sim.stop()["127.0.60.5"]["voices"]
+        self.assertEqual(greeting, 0x0102)
+        self.assertEqual(bytes(voices["2"])[-13:], b"\x0cGood morning")
 
     def test_copy_name_keeps_the_first_8_bytes(self):
         copy_name(str(self.data) + os.sep, 258, "Alexandra Long")

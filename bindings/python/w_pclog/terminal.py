@@ -23,6 +23,8 @@ from .counted import CountedText
 _call_lock = threading.RLock()
 
 NO_RECORD = "0" * 20
+MAX_NAME_BYTES = 253  # what the block's length byte leaves for a name
+MAX_VOICE_TEXT = 99  # the terminal's text area holds 100 bytes with its zero
 
 
 class WPclogError(Exception):
@@ -37,6 +39,19 @@ def _byte(name, value):
     if not 0 <= value <= 255:
         raise ValueError(f"{name} is a byte (0..255), not {value}")
     return value
+
+
+def _text(what, data, limit):
+    if len(data) > limit:
+        raise ValueError(f"{what} is at most {limit} bytes, not {len(data)}")
+    return data
+
+
+def _voice_values(values):
+    values = list(values)
+    if len(values) != 13:
+        raise ValueError(f"a voice entry has thirteen values, not {len(values)}")
+    return values
 
 
 def _person(value):
@@ -154,13 +169,20 @@ class SerialTerminal(_Terminal):
 
     def send_name(self, person: int, name: str, encoding: str = "ascii"):
         """Loads a display name (at most 253 bytes in the encoding)."""
-        data = name.encode(encoding)
+        data = _text("a name", name.encode(encoding), MAX_NAME_BYTES)
         if b"\0" in data:
             raise ValueError("a name sent as a zero-terminated text holds no zero byte")
         self._done("_SENDNAME", self.address, self.port, _person(person), data)
 
     def delete_all_names(self):
         self._done("_DELETEALLNAME", self.address, self.port)
+
+    def send_voice(self, values: Sequence[int], text: str, encoding: str = "ascii"):
+        """Loads a voice entry: thirteen values and a text of at most 99
+        bytes (a counted text); voice number 0 deletes every entry."""
+        counted = CountedText(_text("a voice text", text.encode(encoding), MAX_VOICE_TEXT))
+        self._done("_SENDVOICE", self.address, self.port, *_voice_values(values),
+                   counted.pointer)
 
     def card_number(self, sn: int) -> int:
         """The terminal's 16-bit value for an SN number (_WHATSN)."""
@@ -229,9 +251,17 @@ class NetworkTerminal(_Terminal):
     def send_name(self, person: int, name: str, encoding: str = "ascii"):
         """Loads a display name (at most 253 bytes in the encoding), passed
         as the counted text the network export reads."""
-        text = CountedText(name.encode(encoding))
-        self._done("_LANSENDNAME", self._ip, _person(person), text.pointer,
-                   meaning="the name was too long or the terminal did not acknowledge")
+        text = CountedText(_text("a name", name.encode(encoding), MAX_NAME_BYTES))
+        self._done("_LANSENDNAME", self._ip, _person(person), text.pointer)
+
+    def send_voice(self, values: Sequence[int], text: str, encoding: str = "ascii") -> int:
+        """Loads a voice entry: thirteen values and a text of at most 99
+        bytes (a counted text). The terminal's greeting number."""
+        counted = CountedText(_text("a voice text", text.encode(encoding), MAX_VOICE_TEXT))
+        greeting = self.call("_LANSENDVOICE", self._ip, *_voice_values(values), counted.pointer)
+        if greeting == 0:
+            raise WPclogError("_LANSENDVOICE", 0, "the terminal did not greet or acknowledge")
+        return greeting
 
     def delete_all_names(self):
         self._done("_LANDELETEALLNAME", self._ip)
