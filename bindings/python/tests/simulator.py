@@ -47,10 +47,11 @@ class Simulator:
     def port(self, n):
         return str(self.dir / f"com{n}")
 
-    def serial_port(self, n):
-        """Points W_PCLOG_COM<n> at the link {dir}/com<n> for the test."""
-        os.environ[f"W_PCLOG_COM{n}"] = self.port(n)
-        return n
+    def point_ports(self):
+        """Points W_PCLOG_COM1..9 at the links {dir}/com<n>, so that no port of
+        a scan reaches a real device."""
+        for n in range(1, 10):
+            os.environ[f"W_PCLOG_COM{n}"] = self.port(n)
 
     def stop(self):
         """Stops the simulator; the state of each terminal, by its name

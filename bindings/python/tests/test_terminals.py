@@ -25,8 +25,7 @@ class DownloadTest(Folder):
     def test_serial_download_gives_the_records_and_clears_the_terminal(self):
         with Simulator("--link", "{dir}/com2", "--records", "60", "--seed", "3",
                        "--save-records", "{dir}/start.dat") as sim:
-            for n in range(1, 10):  # no port of the scan may reach a real device
-                sim.serial_port(n)
+            sim.point_ports()
             terminal = SerialTerminal(port=2, address=1, data_dir=self.data)
             self.assertEqual(terminal.find(), 2)
             got = terminal.download()
@@ -43,6 +42,15 @@ class DownloadTest(Folder):
                        "--save-records", "{dir}/start.dat") as sim:
             got = NetworkTerminal("127.0.60.1", data_dir=self.data).download()
             self.assertEqual(got, list(read_records(sim.dir / "start.dat")))
+
+
+class FingerprintTest(Folder):
+    def test_the_template_list_as_user_attribute_number(self):
+        with Simulator("--link", "{dir}/com1", "--templates", "4") as sim:
+            sim.point_ports()
+            templates = SerialTerminal(port=1, data_dir=self.data).fingerprint_templates()
+        self.assertEqual(templates, [(1, 0, 1), (1, 0, 2), (2, 0, 1), (2, 0, 2)])
+        self.assertTrue((self.data / "FINGERREC" / "IDLIST.TXT").exists())
 
 
 class RealtimeTest(Folder):
