@@ -8,7 +8,7 @@ number of lines; lines "> ..." right after a command continue it (the shell's
 own continuation prompt). A block runs in a fresh folder, its commands one after
 another in one shell, with the build's pclog and pclog-sim first on PATH and
 the Python package importable; what a block starts in the background is
-stopped at its end.
+stopped at its end. Every relative link of a page must lead to a file.
 
     docs_check.py SOURCE_DIR BUILD_DIR [PAGE.md ...]
 """
@@ -49,6 +49,13 @@ def matches(expected, got):
     return bool(got) and expected[0] == got[0] and matches(expected[1:], got[1:])
 
 
+def broken_links(page):
+    """The relative links of a page whose file does not exist."""
+    for target in re.findall(r"\]\(([^)#\s]+)(?:#[^)]*)?\)", page.read_text(encoding="utf-8")):
+        if "://" not in target and not (page.parent / target).exists():
+            yield target
+
+
 def run_block(steps, env):
     script = ["set +e"]
     for command, _ in steps:
@@ -83,6 +90,10 @@ def main(argv):
     env.pop("W_PCLOG_DIR", None)
     failures = commands = 0
     for page in pages:
+        for link in broken_links(page):
+            failures += 1
+            commands += 1
+            print(f"{page.name}: the link {link} leads nowhere")
         for line, steps in blocks(page.read_text(encoding="utf-8")):
             outputs, stderr = run_block(steps, env)
             for i, (command, expected) in enumerate(steps):

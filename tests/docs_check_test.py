@@ -55,5 +55,14 @@ class BlocksTest(unittest.TestCase):
         self.assertEqual([o.splitlines() for o in outputs], [["a", "b"], ["1"]])
 
 
+    def test_links_that_lead_nowhere(self):
+        import tempfile
+        with tempfile.TemporaryDirectory() as d:
+            page = Path(d) / "page.md"
+            (Path(d) / "there.md").write_text("x")
+            page.write_text("[a](there.md) [b](there.md#part) [c](gone.md) [d](https://x.y/z)")
+            self.assertEqual(list(docs_check.broken_links(page)), ["gone.md"])
+
+
 if __name__ == "__main__":
     unittest.main()
