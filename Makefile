@@ -8,7 +8,8 @@
 #   make fuzz-long  every fuzz target for 10 minutes (FUZZ_LONG_SECONDS)
 #   make package    the Debian package (cpack) of the Linux products, and a zip
 #                   of both DLLs for Windows integrators
-#   make readme     renew the README's list of exports from the header
+#   make bindings   renew the Python, C#, Pascal and VB declarations and the list
+#                   of exports (docs/exports.md) from the header
 # Each target first installs what is missing (Debian packages).
 
 SHELL := /bin/bash
@@ -24,10 +25,11 @@ FUZZ_LONG_SECONDS ?= 600
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
   libbenchmark-dev libcli11-dev pkg-config gawk zip unzip \
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 \
-  wine64 xvfb xauth libcpp-httplib-dev nlohmann-json3-dev chromium
+  wine64 xvfb xauth libcpp-httplib-dev nlohmann-json3-dev chromium \
+  python3 python3-venv mono-mcs mono-runtime fp-compiler fp-units-rtl
 DEPS_STAMP := $(BUILD)/.deps-ok
 
-.PHONY: all build demo test deps linux win32 win64 asan fuzz fuzz-long package readme clean
+.PHONY: all build demo test deps linux win32 win64 asan fuzz fuzz-long package readme bindings clean
 
 all: build
 
@@ -75,9 +77,10 @@ test: build asan fuzz
 fuzz-long: fuzz
 	FUZZ_SECONDS=$(FUZZ_LONG_SECONDS) ./tests/fuzz/run_fuzzers.sh $(BUILD_FUZZ)
 
-# The README's list of exports, from the header's comments.
-readme:
-	./tools/export_list.sh include/w_pclog.h --write README.md
+# The host languages' declarations of the exports and docs/exports.md, from
+# the header (readme: the former name).
+bindings readme:
+	python3 tools/bindings_from_header.py
 
 # The Debian package of the Linux products, in build/, and the zip of both
 # DLLs for Windows integrators, build/w_pclog-windows-<version>.zip.

@@ -14,6 +14,11 @@
 #define WPCLOG_CALL
 #endif
 
+/* Marks a text argument that is a counted text: the host's own string, with
+ * its 32-bit length in the 4 bytes before the first character and a 32-bit
+ * reference count in the 4 before those (see the names below). */
+#define WPCLOG_COUNTED
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -125,12 +130,12 @@ const char* WPCLOG_CALL _LANREALDOWNLOAD(const char* ip);
  * the name's first 8 bytes to prefix + "NAM" + MMDD + ".DAT". 0 done, 1
  * failed. */
 int32_t WPCLOG_CALL _SENDNAME(int32_t address, int32_t port, int32_t person, const char* name);
-int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, const char* name);
+int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, WPCLOG_COUNTED const char* name);
 int32_t WPCLOG_CALL _CHANGENAMEID(int32_t address, int32_t port, int32_t first, int32_t second);
 int32_t WPCLOG_CALL _LANCHANGENAMEID(const char* ip, int32_t first, int32_t second);
 int32_t WPCLOG_CALL _DELETEALLNAME(int32_t address, int32_t port);
 int32_t WPCLOG_CALL _LANDELETEALLNAME(const char* ip);
-int32_t WPCLOG_CALL _COPYNAME(const char* prefix, int32_t person, const char* name);
+int32_t WPCLOG_CALL _COPYNAME(const char* prefix, int32_t person, WPCLOG_COUNTED const char* name);
 
 /* Voice prompts: thirteen values (2, 3 and 5 sent as 16-bit numbers, the
  * others by their low byte) and a counted text of at most 99 bytes. Voice
@@ -139,13 +144,13 @@ int32_t WPCLOG_CALL _COPYNAME(const char* prefix, int32_t person, const char* na
 int32_t WPCLOG_CALL _SENDVOICE(int32_t address, int32_t port, int32_t v1, int32_t v2, int32_t v3,
                                int32_t v4, int32_t v5, int32_t v6, int32_t v7, int32_t v8,
                                int32_t v9, int32_t v10, int32_t v11, int32_t v12, int32_t v13,
-                               const char* text);
+                               WPCLOG_COUNTED const char* text);
 int32_t WPCLOG_CALL _DELVOICE(int32_t address, int32_t port, int32_t voice);
 int32_t WPCLOG_CALL _DELALLVOICE(int32_t address, int32_t port);
 int32_t WPCLOG_CALL _LANSENDVOICE(const char* ip, int32_t v1, int32_t v2, int32_t v3, int32_t v4,
                                   int32_t v5, int32_t v6, int32_t v7, int32_t v8, int32_t v9,
                                   int32_t v10, int32_t v11, int32_t v12, int32_t v13,
-                                  const char* text);
+                                  WPCLOG_COUNTED const char* text);
 int32_t WPCLOG_CALL _LANDELVOICE(const char* ip, int32_t voice);
 int32_t WPCLOG_CALL _LANDELALLVOICE(const char* ip);
 

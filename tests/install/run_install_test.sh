@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs a build into a fresh prefix and builds a small C host against it
-# twice: through find_package(w_pclog) and through pkg-config. Both hosts must
-# run, and the library must carry its SONAME.
+# Installs a build into a fresh prefix and builds the example C host
+# (examples/c-host) against it twice: through find_package(w_pclog) and
+# through pkg-config. Both hosts must run, one of them downloading the
+# installed pclog-sim's network terminal, and the library must carry its
+# SONAME.
 set -euo pipefail
 build=${1:?usage: run_install_test.sh BUILD_DIR SOURCE_DIR}
 source=${2:?usage: run_install_test.sh BUILD_DIR SOURCE_DIR}
@@ -41,13 +43,19 @@ else
 fi
 
 mkdir -p "$work/data-cmake" "$work/data-pc"
-cmake -S "$source/tests/install/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
-  >"$work/consumer.log"
-cmake --build "$work/consumer" >>"$work/consumer.log"
-"$work/consumer/consumer" "$work/data-cmake"
+cmake -S "$source/examples/c-host" -B "$work/host" -DCMAKE_PREFIX_PATH="$prefix" \
+  >"$work/host.log"
+cmake --build "$work/host" >>"$work/host.log"
+"$work/host/host" "$work/data-cmake"
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-cc -o "$work/consumer-pc" "$source/tests/install/consumer/main.c" \
-  $(pkg-config --cflags --libs w_pclog)
-LD_LIBRARY_PATH=$libdir "$work/consumer-pc" "$work/data-pc"
+cc -o "$work/host-pc" "$source/examples/c-host/main.c" $(pkg-config --cflags --libs w_pclog)
+LD_LIBRARY_PATH=$libdir "$work/host-pc" "$work/data-pc"
+
+# The same host downloading the installed simulator's network terminal.
+"$prefix/bin/pclog-sim" --tcp 127.0.62.9 --records 12 --ready "$work/ready" >/dev/null 2>&1 &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null; wait; rm -rf "$work"' EXIT
+for _ in $(seq 500); do [[ -e $work/ready ]] && break; sleep 0.01; done
+"$work/host/host" "$work/data-cmake" 127.0.62.9 | tail -n 1 | grep -x "w_pclog host: 12 records from 127.0.62.9"
 echo "pkg-config: w_pclog $(pkg-config --modversion w_pclog)"
