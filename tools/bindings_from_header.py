@@ -511,6 +511,20 @@ def render_markdown(header):
 RENDER = {"markdown": render_markdown, "python": render_python, "csharp": render_csharp, "pascal": render_pascal, "vb": render_vb}
 
 
+def render_def(header, processor):
+    """The DLL's export table: on i686 each plain name is an alias of its
+    stdcall symbol "_NAME@4N" (the callee removes 4 bytes an argument, every
+    argument being a 32-bit integer or a pointer); x86-64 has one calling
+    convention and no decoration, so the names stand alone."""
+    lines = ["LIBRARY w_pclog", "EXPORTS"]
+    for e in sorted(header.exports, key=lambda e: e.name):
+        if processor == "i686":
+            lines.append(f"  {e.name} = {e.name}@{4 * len(e.params)}")
+        else:
+            lines.append(f"  {e.name}")
+    return "\n".join(lines) + "\n"
+
+
 def generate(header_text):
     header = parse(header_text)
     return {path: RENDER[lang](header) for path, lang in OUTPUTS.items()}
@@ -523,6 +537,11 @@ def main(argv=None):
     mode = ap.add_mutually_exclusive_group()
     mode.add_argument("--check", action="store_true", help="fail when a file differs")
     mode.add_argument("--list", action="store_true", help="print the exports read")
+    mode.add_argument("--arguments", action="store_true",
+                      help='print "NAME ARGUMENTS" a line, by name')
+    mode.add_argument("--def", dest="processor", choices=["i686", "x86_64"],
+                      help="write the DLL's .def for this processor (to --out)")
+    ap.add_argument("--out", type=Path, help="with --def: the file to write (else stdout)")
     args = ap.parse_args(argv)
 
     text = args.header.read_text(encoding="utf-8")
@@ -530,6 +549,17 @@ def main(argv=None):
         for e in parse(text).exports:
             params = ", ".join(f"{p.kind} {p.name}" for p in e.params)
             print(f"{e.returns} {e.name}({params})")
+        return 0
+    if args.arguments:
+        for e in sorted(parse(text).exports, key=lambda e: e.name):
+            print(e.name, len(e.params))
+        return 0
+    if args.processor:
+        table = render_def(parse(text), args.processor)
+        if args.out:
+            args.out.write_text(table, encoding="utf-8")
+        else:
+            sys.stdout.write(table)
         return 0
     stale = []
     for rel, content in generate(text).items():

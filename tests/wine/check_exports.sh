@@ -27,7 +27,8 @@ grep -Eq "^Magic[[:space:]]+$magic" <<<"$headers" || { echo "not $kind"; fail=1;
 exported=$(awk '/^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
                 on && /^[[:space:]]*$/ { exit }
                 on && /^[[:space:]]*\[ *[0-9]+\]/ { print $NF }' <<<"$headers" | sort)
-declared=$("$(dirname "$0")/../../tools/header_exports.sh" "$header" | cut -d' ' -f1 | sort)
+declared=$(python3 "$(dirname "$0")/../../tools/bindings_from_header.py" --header "$header" \
+  --arguments | cut -d' ' -f1 | sort)
 [[ -n $declared ]] || { echo "no exports declared in $header"; fail=1; }
 
 missing=$(comm -23 <(echo "$declared") <(echo "$exported"))

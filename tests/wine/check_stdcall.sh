@@ -47,7 +47,7 @@ gawk -v base=$((16#$base)) '
 ' "$work/headers" | sort >"$work/addresses"
 
 "$objdump" -d --no-show-raw-insn "$dll" >"$work/code"
-"$here/../../tools/header_exports.sh" "$header" >"$work/declared"
+python3 "$here/../../tools/bindings_from_header.py" --header "$header" --arguments >"$work/declared"
 
 # For each export: the first ret from its address on, following jmp.
 gawk '
