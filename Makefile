@@ -2,7 +2,7 @@
 #   make build   build the Linux library, tools and tests, and the 32- and
 #                64-bit Windows DLLs
 #   make demo    build, start the simulator on a pty and talk to it
-#   make test    build and run every test: unit, sanitizers, fuzzers, end to
+#   make test    build and run every test: unit (also under ASan/UBSan), fuzzers, end to
 #                end, the 64-bit DLL under Wine, the 32-bit DLL from its file
 #                (and under 32-bit Wine with WINE32=1, where the machine runs it)
 #   make fuzz-long  every fuzz target for 10 minutes (FUZZ_LONG_SECONDS)
@@ -15,7 +15,6 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 BUILD := build
-BUILD_ASAN := build-asan
 BUILD_WIN32 := build-win32
 BUILD_WIN64 := build-win64
 BUILD_FUZZ := build-fuzz
@@ -29,7 +28,7 @@ APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libg
   python3 python3-venv mono-mcs mono-runtime fp-compiler fp-units-rtl
 DEPS_STAMP := $(BUILD)/.deps-ok
 
-.PHONY: all build demo test deps linux win32 win64 asan fuzz fuzz-long package readme bindings clean
+.PHONY: all build demo test deps linux win32 win64 fuzz fuzz-long package readme bindings clean
 
 all: build
 
@@ -54,22 +53,20 @@ win64: deps
 	  -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-x86_64.cmake)
 	cmake --build $(BUILD_WIN64) -j $(JOBS)
 
-asan: deps
-	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWPL_SANITIZE=ON
-	cmake --build $(BUILD_ASAN) -j $(JOBS) --target unit_tests
-
+# The sanitizer tree (clang, ASan and UBSan): the fuzz targets and the unit
+# tests, built once for both.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DWPL_FUZZ=ON
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzzers
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzzers unit_tests
 
 build: linux win32 win64
 
 demo: build
 	./tools/demo.sh $(BUILD)
 
-test: build asan fuzz
-	cd $(BUILD_ASAN) && ctest --output-on-failure -j $(JOBS)
+test: build fuzz
+	cd $(BUILD_FUZZ) && ctest --output-on-failure -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./tests/fuzz/run_fuzzers.sh $(BUILD_FUZZ)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -89,4 +86,4 @@ package: build
 	./tools/windows_package.sh $(BUILD_WIN32) $(BUILD_WIN64) $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_WIN32) $(BUILD_WIN64) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_WIN32) $(BUILD_WIN64) $(BUILD_FUZZ)

@@ -19,6 +19,7 @@
 #include "link/command_frame.h"
 #include "link/serial_link.h"
 #include "platform/env.h"
+#include "platform/fine_sleeps.h"
 
 namespace {
 
@@ -92,6 +93,33 @@ void SerialLost() {
   for (const unsigned long long from = NowMs(); NowMs() - from < 200; ++reads) port->Read(buf);
   printf("  lost after %llu ms; %d reads in 200 ms after\n", lostAt - start, reads);
   CHECK(reads <= 50);
+}
+
+// Pauses of a millisecond under a FineSleeps (the per-byte pauses of the
+// transfers) end at their time and never before it, on the fine timer or
+// without one; how close they come is the backup benchmark's to say.
+void FinePausesNeverShort() {
+  Env env = ProcessEnv();
+  auto pauses = [&](int count) {
+    int shortOnes = 0;
+    for (int i = 0; i < count; ++i) {
+      const wpl::Nanos start = env.clock->Now();
+      env.clock->Sleep(Millis{1});
+      if (env.clock->Now() - start < Millis{1}) ++shortOnes;
+    }
+    return shortOnes;
+  };
+  CHECK_EQ(pauses(20), 0);
+  {
+    wpl::FineSleeps fine;
+    CHECK_EQ(pauses(300), 0);
+    {
+      wpl::FineSleeps inner;  // an export's own inside a transfer's
+      CHECK_EQ(pauses(50), 0);
+    }
+    CHECK_EQ(pauses(50), 0);
+  }
+  CHECK_EQ(pauses(20), 0);
 }
 
 // --- Sockets -----------------------------------------------------------------
@@ -388,6 +416,7 @@ const WineCase kCases[] = {
     {"serial-speed", "com4 --baud 19200", SerialSpeed},
     {"serial-idle-read", "com4 --baud 19200", SerialIdleRead},
     {"serial-lost", "com4 --baud 19200; kill-after 3000", SerialLost},
+    {"fine-pauses-never-short", "", FinePausesNeverShort},
     {"socket-connect-limit", "", SocketConnectLimit},
     {"files-exclusive", "", FilesExclusive},
     {"data-folder", "", DataFolder},

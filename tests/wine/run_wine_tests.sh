@@ -59,7 +59,8 @@ fi
 # A desktop for the windows: a virtual one when there is no display.
 if [[ -z ${WPL_WINE_DESKTOP:-} ]]; then
   if command -v xvfb-run >/dev/null; then
-    WPL_WINE_DESKTOP=xvfb exec timeout -k 5 290 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    WPL_WINE_DESKTOP=xvfb exec timeout -k 5 "${WPL_WINE_LIMIT:-290}" \
+      xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
   fi
   [[ -n ${DISPLAY:-} ]] && export WPL_WINE_DESKTOP=display || export WPL_WINE_DESKTOP=none
 fi
@@ -155,7 +156,7 @@ start_setup() {
     read -r part <<<"$part"  # trims
     case $part in
       '') ;;
-      display) ;;
+      display | bench) ;;
       nodisplay) display=no ;;
       kill-after\ *)
         # "kill-after MS": the simulator started last ends after MS ms,
@@ -194,6 +195,12 @@ while IFS=$'\t' read -r program setup; do
   group=$((group + 1))
   data=$work/data$group
   mkdir -p "$data"
+  # Benchmarks (setup "bench; ...") run alone, when WPL_WINE_BENCH=1 asks
+  # for them, and never among the tests.
+  is_bench= want_bench=
+  [[ $setup == bench* ]] && is_bench=1
+  [[ ${WPL_WINE_BENCH:-} == 1 ]] && want_bench=1
+  [[ $is_bench == "$want_bench" ]] || continue
   if [[ $setup == *display* && $setup != *nodisplay* && $WPL_WINE_DESKTOP == none ]]; then
     for name in "${names[@]}"; do echo "SKIP $name: no desktop"; done
     continue
@@ -206,7 +213,9 @@ while IFS=$'\t' read -r program setup; do
   fi
   env_args=(W_PCLOG_DIR="Z:${data//\//\\}\\")
   [[ $display == no ]] && env_args=(-u DISPLAY "${env_args[@]}")
-  env "${env_args[@]}" timeout -k 5 120 "$loader" "$build/$program" "${names[@]}" \
+  limit=120
+  [[ $setup == bench* ]] && limit=600
+  env "${env_args[@]}" timeout -k 5 $limit "$loader" "$build/$program" "${names[@]}" \
     </dev/null >"$work/out" 2>>"$build/wine.log"
   status=$?
   stop_sims

@@ -12,23 +12,23 @@
 
 namespace wpl {
 
-// Windows 10 (1803) and later have high-resolution timers; older systems
-// refuse the flag, and get the finest system timer period instead, whose
-// every request is matched by its release.
-FineSleeps::FineSleeps() : previousTimer_(win32::ThreadFineTimer()) {
-  timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                  TIMER_ALL_ACCESS);
-  if (timer_)
-    win32::SetThreadFineTimer(timer_);
-  else
-    raised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+// The finest system timer period (each request matched by its release), and
+// a high-resolution timer where the system has one: Windows 10 (1803) and
+// later; older systems refuse the flag and pause with Sleep alone.
+FineSleeps::FineSleeps()
+    : raised_(timeBeginPeriod(1) == TIMERR_NOERROR), previousTimer_(win32::ThreadFineTimer()) {
+  auto* timer = new win32::FineTimer;
+  timer->handle = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                         TIMER_ALL_ACCESS);
+  timer_ = timer;
+  win32::SetThreadFineTimer(timer);
 }
 
 FineSleeps::~FineSleeps() {
-  if (timer_) {
-    win32::SetThreadFineTimer(previousTimer_);
-    CloseHandle(timer_);
-  }
+  auto* timer = static_cast<win32::FineTimer*>(timer_);
+  win32::SetThreadFineTimer(static_cast<win32::FineTimer*>(previousTimer_));
+  if (timer->handle) CloseHandle(timer->handle);
+  delete timer;
   if (raised_) timeEndPeriod(1);
 }
 
