@@ -19,7 +19,7 @@ FUZZ_LONG_SECONDS ?= 600
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
   libbenchmark-dev libcli11-dev pkg-config g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32 \
-  xvfb xauth
+  xvfb xauth libtomlplusplus-dev libsqlite3-dev libpq-dev postgresql
 DEPS_STAMP := $(BUILD)/.deps-ok
 
 .PHONY: all build demo test deps linux win32 asan fuzz fuzz-long package readme clean

@@ -1,0 +1,449 @@
+#include "collector.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+
+#include "conversation.h"
+#include "failpoints.h"
+#include "log.h"
+
+namespace collect {
+namespace {
+
+using std::chrono::seconds;
+using std::chrono::steady_clock;
+
+int64_t DayNumber(const Day& d) { return d.year * 10000 + d.month * 100 + d.day; }
+
+void MakeFolder(const std::string& path) {
+  std::string at;
+  for (size_t i = 0; i < path.size(); ++i) {
+    at += path[i];
+    if (path[i] == '/' || i + 1 == path.size()) ::mkdir(at.c_str(), 0755);
+  }
+}
+
+std::string Counted(const CommitResult& r) {
+  return std::to_string(r.stored) + " stored, " + std::to_string(r.duplicates) + " duplicates" +
+         (r.newGeneration ? ", terminal was cleared since" : "");
+}
+
+}  // namespace
+
+seconds Backoff(int failures, seconds cap) {
+  if (failures <= 0) return seconds{0};
+  int64_t s = 10;
+  for (int i = 1; i < failures && s < cap.count(); ++i) s *= 2;
+  return seconds{std::min<int64_t>(s, cap.count())};
+}
+
+int64_t SecondsToNext(const TerminalConfig& t, int64_t nowUtc) {
+  if (t.every.count() > 0) return t.every.count();
+  if (t.at.empty()) return -1;
+  const int64_t wall = LocalWallSeconds(nowUtc, t.zone);
+  const int64_t ofDay = ((wall % 86400) + 86400) % 86400;
+  for (int m : t.at)
+    if (m * 60 > ofDay) return m * 60 - ofDay;
+  return 86400 - ofDay + t.at.front() * 60;
+}
+
+Collector::Collector(SiteConfig config, Store& store, const wpl::Env& base)
+    : config_(std::move(config)), store_(store), base_(base), spool_(config_.spool) {
+  started_ = NowUtc();
+  for (int p = 1; p <= 9; ++p) ports_[p];
+  Apply(config_);
+}
+
+Collector::~Collector() { StopThreads(); }
+
+void Collector::Apply(SiteConfig config) {
+  std::lock_guard lock(statusMutex_);
+  config_ = std::move(config);
+  std::map<std::string, std::unique_ptr<TerminalState>> next;
+  for (const TerminalConfig& t : config_.terminals) {
+    auto it = states_.find(t.id);
+    auto s = it != states_.end() ? std::move(it->second) : std::make_unique<TerminalState>();
+    s->status.id = t.id;
+    s->status.link = LinkText(t);
+    s->status.mode = ModeText(t.mode);
+    next[t.id] = std::move(s);
+  }
+  states_ = std::move(next);
+  downloads_ = std::make_unique<std::counting_semaphore<256>>(config_.parallel);
+}
+
+wpl::Env Collector::ConversationEnv(const TerminalConfig& t, wpl::Ui& ui) {
+  wpl::Env env = base_;
+  env.ui = &ui;
+  env.dataDir = config_.spool + "/.work/" + FileNameOf(t.id) + "/";
+  MakeFolder(env.dataDir);
+  return env;
+}
+
+std::mutex& Collector::PortLock(const TerminalConfig& t) {
+  static std::mutex none;  // network terminals share no line
+  if (t.link == LinkKind::kNetwork) return none;
+  return ports_[t.port];
+}
+
+void Collector::Contact(TerminalState& s, bool ok, const std::string& error) {
+  std::lock_guard lock(statusMutex_);
+  const int64_t now = NowUtc();
+  if (ok || !error.empty()) s.status.lastContactUtc = now;
+  s.status.up = ok;
+  if (ok) {
+    s.status.lastSuccessUtc = now;
+    s.status.failuresInRow = 0;
+    s.status.lastError.clear();
+  } else {
+    ++s.status.failuresInRow;
+    s.status.lastError = error;
+    ++failed_;
+  }
+}
+
+void Collector::CountStored(TerminalState& s, const CommitResult& r) {
+  stored_ += static_cast<uint64_t>(r.stored);
+  duplicates_ += static_cast<uint64_t>(r.duplicates);
+  std::lock_guard lock(statusMutex_);
+  const int64_t today = DayNumber(LocalDay(NowUtc(), ""));
+  if (s.todayDay != today) {
+    s.todayDay = today;
+    s.status.recordsToday = 0;
+  }
+  s.status.recordsToday += r.stored;
+}
+
+// Writes the batch to the spool, commits it, and removes it from the spool.
+// A batch the spool cannot take is still committed: once the store holds it
+// the spool has nothing to keep.
+bool Collector::CommitBatch(TerminalState& s, Batch& b, std::string& error, CommitResult& r,
+                            bool spooled) {
+  std::string path;
+  if (spooled) {
+    std::string spoolError;
+    path = spool_.Write(b, spoolError);
+    if (path.empty()) Log(b.terminal, spoolError + "; committing without it");
+    Failpoints::Step("spooled", b.terminal);
+  }
+  try {
+    r = store_.Commit(b);
+  } catch (const StoreError& e) {
+    error =
+        std::string("store: ") + e.what() + (path.empty() ? "" : "; the batch waits in the spool");
+    return false;
+  }
+  Failpoints::Step("committed", b.terminal);
+  CountStored(s, r);
+  if (!path.empty()) spool_.Remove(path);
+  return true;
+}
+
+bool Collector::ReplayTerminal(const TerminalConfig& t, TerminalState& s, std::string& error) {
+  for (Spool::Entry& e : spool_.Pending(t.id)) {
+    CommitResult r;
+    try {
+      r = store_.Commit(e.batch);
+    } catch (const StoreError& ex) {
+      error = std::string("store: ") + ex.what() + "; the spool keeps its batches";
+      return false;
+    }
+    CountStored(s, r);
+    Log(t.id, "spooled batch committed: " + std::to_string(e.batch.records.size()) + " records, " +
+                  Counted(r));
+    Failpoints::Step("replayed", t.id);
+    spool_.Remove(e.path);
+  }
+  return true;
+}
+
+bool Collector::ReplaySpool() {
+  bool all = true;
+  for (const TerminalConfig& t : config_.terminals) {
+    TerminalState& s = *states_.at(t.id);
+    std::lock_guard lock(s.conversation);
+    std::string error;
+    if (!ReplayTerminal(t, s, error)) {
+      Log(t.id, error);
+      all = false;
+    }
+  }
+  return all;
+}
+
+StepReport Collector::CollectTerminal(size_t index) {
+  const TerminalConfig t = config_.terminals.at(index);
+  TerminalState& s = *states_.at(t.id);
+  std::lock_guard conversation(s.conversation);
+  StepReport rep;
+  auto fail = [&](std::string error, bool contact) {
+    rep.error = std::move(error);
+    Contact(s, false, contact ? rep.error : std::string());
+    Log(t.id, "download failed: " + rep.error);
+    return rep;
+  };
+  // Batches of earlier conversations first: the terminal's list continues
+  // them, so they go into the store before anything newer.
+  if (std::string error; !ReplayTerminal(t, s, error)) return fail(error, false);
+  QuietUi ui(t.id);
+  wpl::Env env = ConversationEnv(t, ui);
+  Downloaded d;
+  {
+    std::lock_guard line(PortLock(t));
+    d = DownloadRecords(env, t);
+  }
+  rep.protocolSeconds = d.protocolSeconds;
+  if (!d.complete) return fail(d.error, false);
+  Failpoints::Step("downloaded", t.id);
+  rep.downloaded = d.records.size();
+  const int64_t now = NowUtc();
+  Batch b{t.id, Source::kDownload, "", now, LocalDay(now, t.zone), d.records};
+  std::string error;
+  if (!CommitBatch(s, b, error, rep.commit)) return fail(error, true);
+  // Only now, with these records committed, may the terminal forget them.
+  std::string clearNote;
+  if (t.clear && t.link != LinkKind::kModem && !d.records.empty()) {
+    std::lock_guard line(PortLock(t));
+    std::string clearError;
+    rep.cleared = ClearTerminal(env, t, d.port, clearError);
+    clearNote = rep.cleared ? ", cleared" : ", not cleared: " + clearError;
+    Failpoints::Step("cleared", t.id);
+  }
+  rep.ok = true;
+  Contact(s, true, "");
+  Log(t.id, "download: " + std::to_string(d.records.size()) + " records, " + Counted(rep.commit) +
+                clearNote);
+  return rep;
+}
+
+bool Collector::PollLive(size_t index) {
+  const TerminalConfig t = config_.terminals.at(index);
+  TerminalState& s = *states_.at(t.id);
+  bool refill = false;
+  {
+    std::lock_guard conversation(s.conversation);
+    QuietUi ui(t.id);
+    wpl::Env env = ConversationEnv(t, ui);
+    // A terminal that keeps sending is left after a round's worth, so that
+    // its schedule and the stop are heard.
+    for (int n = 0; n < 1000; ++n) {
+      Live live;
+      {
+        std::lock_guard line(PortLock(t));
+        live = FetchLive(env, t);
+      }
+      if (live.outcome == LiveOutcome::kFailed) {
+        if (!s.feedInterrupted) Log(t.id, "live feed interrupted");
+        s.feedInterrupted = true;
+        Contact(s, false, "no answer to the live fetch");
+        return false;
+      }
+      if (s.feedInterrupted) {
+        s.feedInterrupted = false;
+        refill = true;
+        Log(t.id, "live feed back");
+      }
+      if (live.outcome == LiveOutcome::kNone) break;
+      const int64_t now = NowUtc();
+      Batch b{t.id, Source::kLive, "", now, LocalDay(now, t.zone), {live.record}};
+      CommitResult r;
+      std::string error;
+      if (!CommitBatch(s, b, error, r)) {
+        Log(t.id, "live record not committed: " + error);
+        Contact(s, false, error);
+        return false;
+      }
+      const RecordFields f = DecodeFields(live.record, b.day);
+      if (f.time) {
+        // The record was made moments ago by the terminal's clock: the
+        // difference to the host's local time is the clock's offset (less
+        // the time the record waited).
+        std::tm tm{};
+        strptime(f.time->c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
+        std::lock_guard lock(statusMutex_);
+        s.status.clockOffsetSeconds =
+            static_cast<int64_t>(timegm(&tm)) - LocalWallSeconds(now, t.zone);
+      }
+      Log(t.id, "live: " + RawHex(live.record) + (r.stored ? " stored" : " duplicate"));
+    }
+    std::lock_guard lock(statusMutex_);
+    s.status.lastContactUtc = NowUtc();
+    s.status.up = true;
+  }
+  if (refill) {
+    Log(t.id, "filling the gap with a download");
+    return CollectTerminal(index).ok;
+  }
+  return true;
+}
+
+int Collector::RunOnce() {
+  ReplaySpool();
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> failed{0};
+  auto worker = [&] {
+    for (size_t i; (i = next++) < config_.terminals.size();)
+      if (!CollectTerminal(i).ok) ++failed;
+  };
+  std::vector<std::thread> pool;
+  const size_t n =
+      std::min<size_t>(static_cast<size_t>(config_.parallel), config_.terminals.size());
+  for (size_t i = 1; i < n; ++i) pool.emplace_back(worker);
+  worker();
+  for (auto& th : pool) th.join();
+  Log("", "collected " + std::to_string(config_.terminals.size() - failed) + " of " +
+              std::to_string(config_.terminals.size()) + " terminals");
+  return failed == 0 ? 0 : 1;
+}
+
+void Collector::RunTerminal(size_t index, const std::atomic<bool>& stop) {
+  const TerminalConfig t = config_.terminals.at(index);
+  TerminalState& s = *states_.at(t.id);
+  std::mt19937_64 random(std::hash<std::string>{}(t.id) ^ static_cast<uint64_t>(NowUtc()));
+  auto jitter = [&](int64_t span) {
+    const int64_t cap = std::max<int64_t>(0, std::min<int64_t>(span / 10, 30));
+    return std::chrono::milliseconds(std::uniform_int_distribution<int64_t>(0, cap * 1000)(random));
+  };
+  auto now = steady_clock::now();
+  // A watched terminal is downloaded at once: what came while nobody
+  // listened. A scheduled one starts within its jitter.
+  auto due = now + (t.watches() ? std::chrono::milliseconds(0)
+                                : jitter(std::max<int64_t>(SecondsToNext(t, NowUtc()), 10)));
+  if (t.at.size() > 0 && !t.watches())
+    due = now + seconds(SecondsToNext(t, NowUtc())) + jitter(300);
+  bool downloadDue = t.scheduled() || t.watches();
+  auto nextPoll = now;
+  bool reportedOverdue = false;
+  auto stopping = [&] { return stop.load() || threadsStop_.load(); };
+  while (!stopping()) {
+    now = steady_clock::now();
+    if (t.watches() && now >= nextPoll) {
+      PollLive(index);
+      nextPoll = steady_clock::now() + config_.poll;
+    }
+    if (downloadDue && now >= due) {
+      // A place among the downloads that run side by side.
+      while (!stopping() && !downloads_->try_acquire_for(std::chrono::milliseconds(100))) {
+      }
+      if (stopping()) break;
+      const StepReport r = CollectTerminal(index);
+      downloads_->release();
+      int failures;
+      {
+        std::lock_guard lock(statusMutex_);
+        failures = s.status.failuresInRow;
+      }
+      const int64_t regular = SecondsToNext(t, NowUtc());
+      if (!r.ok) {
+        due = steady_clock::now() + Backoff(failures, config_.retryMax) + jitter(10);
+      } else if (regular > 0) {
+        due = steady_clock::now() + seconds(regular) + jitter(regular);
+      } else {
+        downloadDue = false;  // watched only: the next download fills the next gap
+      }
+    }
+    // A terminal silent for longer than its schedule allows is told once.
+    const TerminalStatus st = [&] {
+      std::lock_guard lock(statusMutex_);
+      return s.status;
+    }();
+    const bool overdue = Overdue(t, st, NowUtc());
+    if (overdue && !reportedOverdue)
+      Log(t.id, "overdue: no success since " +
+                    (st.lastSuccessUtc ? UtcText(*st.lastSuccessUtc) : std::string("the start")) +
+                    (st.lastError.empty() ? "" : " (" + st.lastError + ")"));
+    reportedOverdue = overdue;
+    auto until = t.watches() ? std::min(nextPoll, downloadDue ? due : nextPoll)
+                             : (downloadDue ? due : now + seconds(3600));
+    while (!stopping() && steady_clock::now() < until)
+      std::this_thread::sleep_for(std::min<steady_clock::duration>(until - steady_clock::now(),
+                                                                   std::chrono::milliseconds(50)));
+  }
+}
+
+void Collector::StartThreads(const std::atomic<bool>& stop) {
+  threadsStop_ = false;
+  for (size_t i = 0; i < config_.terminals.size(); ++i)
+    threads_.emplace_back([this, i, &stop] { RunTerminal(i, stop); });
+}
+
+void Collector::StopThreads() {
+  threadsStop_ = true;
+  for (auto& th : threads_) th.join();
+  threads_.clear();
+}
+
+void Collector::Run(const std::atomic<bool>& stop, std::atomic<bool>& reload) {
+  ReplaySpool();
+  StartThreads(stop);
+  Log("", "collecting site " + config_.site + ": " + std::to_string(config_.terminals.size()) +
+              " terminals into " + store_.Describe());
+  while (!stop) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!reload.exchange(false)) continue;
+    LoadedConfig next = LoadConfig(config_.file);
+    if (!next.ok()) {
+      for (const ConfigProblem& p : next.problems)
+        Log("", "config " + config_.file + ":" + std::to_string(p.line) + ": " + p.text);
+      Log("", "the file has mistakes; the running configuration stays");
+      continue;
+    }
+    if (next.config.store != config_.store || next.config.site != config_.site)
+      Log("", "a new store or site takes effect at the next start");
+    next.config.store = config_.store;
+    next.config.site = config_.site;
+    next.config.spool = config_.spool;
+    StopThreads();  // conversations in progress finish first
+    Apply(std::move(next.config));
+    StartThreads(stop);
+    Log("", "configuration read again: " + std::to_string(config_.terminals.size()) + " terminals");
+  }
+  StopThreads();
+  Log("", "stopped");
+}
+
+bool Collector::Overdue(const TerminalConfig& t, const TerminalStatus& s, int64_t now) const {
+  int64_t allowance;
+  if (t.every.count() > 0) {
+    allowance = 2 * t.every.count() + 60;
+  } else if (!t.at.empty()) {
+    int gap = 1440 - t.at.back() + t.at.front();
+    for (size_t i = 1; i < t.at.size(); ++i) gap = std::max(gap, t.at[i] - t.at[i - 1]);
+    allowance = int64_t{gap} * 60 + 3600;
+  } else {
+    allowance = 10 * std::chrono::duration_cast<seconds>(config_.poll).count() + 60;
+  }
+  const int64_t since = s.lastSuccessUtc.value_or(started_);
+  return now - since > allowance;
+}
+
+std::string Collector::Site() { return config_.site; }
+
+std::vector<TerminalStatus> Collector::Terminals() {
+  std::lock_guard lock(statusMutex_);
+  std::vector<TerminalStatus> out;
+  const int64_t now = NowUtc();
+  const int64_t today = DayNumber(LocalDay(now, ""));
+  for (const TerminalConfig& t : config_.terminals) {
+    TerminalState& s = *states_.at(t.id);
+    if (s.todayDay != today) s.status.recordsToday = 0;
+    TerminalStatus st = s.status;
+    st.overdue = Overdue(t, st, now);
+    out.push_back(std::move(st));
+  }
+  return out;
+}
+
+CollectorCounters Collector::Counters() { return {stored_, duplicates_, failed_}; }
+
+std::vector<RecordRow> Collector::RecordsAfter(int64_t afterId, int limit) {
+  RecordFilter f;
+  f.afterId = afterId;
+  f.limit = limit;
+  return store_.Records(f);
+}
+
+}  // namespace collect

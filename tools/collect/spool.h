@@ -1,0 +1,49 @@
+// The spool: batches written to disk (and synced) before they are committed,
+// removed once the store holds them. A batch left there by a crash or a
+// store that was down is committed at the next chance; its key tells the
+// store whether it got there before.
+//
+// One file per batch in a folder per terminal, written under a temporary
+// name, synced, renamed and the folder synced: a file under its final name
+// is whole. A file without its closing line is from a write that never
+// finished, so its batch was never committed and its terminal never
+// cleared; it is dropped.
+#pragma once
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "store.h"
+
+namespace collect {
+
+class Spool {
+ public:
+  explicit Spool(std::string folder) : folder_(std::move(folder)) {}
+
+  // Writes the batch (giving it a key when it has none); the file's path, or
+  // empty with `error` set when the disk refused.
+  std::string Write(Batch& batch, std::string& error);
+  // The batches waiting for a terminal, oldest first, with their files.
+  struct Entry {
+    std::string path;
+    Batch batch;
+  };
+  std::vector<Entry> Pending(const std::string& terminal);
+  bool Remove(const std::string& path);
+  const std::string& folder() const { return folder_; }
+
+  // Test and failure seam: make the next writes fail as on a full disk.
+  static std::atomic<bool> failWrites;
+
+ private:
+  std::string TerminalFolder(const std::string& terminal) const;
+  std::string folder_;
+  std::atomic<uint64_t> counter_{0};
+};
+
+// Encodes a terminal id as a file name: letters, digits, '-', '_' and '.'
+// stay, every other byte becomes %XX.
+std::string FileNameOf(const std::string& id);
+
+}  // namespace collect
