@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "../pclog/global_options.h"
 #include "collect_commands.h"
 #include "collector.h"
-#include "../pclog/global_options.h"
 #include "log.h"
 
 namespace collect {
@@ -90,10 +90,11 @@ std::string Line(const RecordRow& r, const std::string& format) {
     return id + "," + Csv(r.terminal) + "," + person + "," + r.time + "," + tag + "," + r.raw +
            "," + r.source + "," + batch + "," + r.receivedUtc;
   if (format == "jsonl")
-    return "{\"id\":" + id + ",\"terminal\":" + pclog::JsonString(r.terminal) + ",\"person\":" + person +
-           ",\"time\":" + (r.time.empty() ? "null" : pclog::JsonString(r.time)) + ",\"tag\":" + tag +
-           ",\"raw\":\"" + r.raw + "\",\"source\":\"" + r.source + "\",\"batch\":" + batch +
-           ",\"received\":\"" + r.receivedUtc + "\"}";
+    return "{\"id\":" + id + ",\"terminal\":" + pclog::JsonString(r.terminal) +
+           ",\"person\":" + person +
+           ",\"time\":" + (r.time.empty() ? "null" : pclog::JsonString(r.time)) +
+           ",\"tag\":" + tag + ",\"raw\":\"" + r.raw + "\",\"source\":\"" + r.source +
+           "\",\"batch\":" + batch + ",\"received\":\"" + r.receivedUtc + "\"}";
   char text[256];
   std::snprintf(text, sizeof text, "%8s %-12s %6s %-19s %3s %s %s", id.c_str(), r.terminal.c_str(),
                 person.c_str(), r.time.empty() ? "-" : r.time.c_str(), tag.c_str(), r.raw.c_str(),

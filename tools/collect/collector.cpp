@@ -89,10 +89,10 @@ std::mutex& Collector::PortLock(const TerminalConfig& t) {
   return ports_[t.port];
 }
 
-void Collector::Contact(TerminalState& s, bool ok, const std::string& error) {
+void Collector::Contact(TerminalState& s, bool ok, const std::string& error, bool answered) {
   std::lock_guard lock(statusMutex_);
   const int64_t now = NowUtc();
-  if (ok || !error.empty()) s.status.lastContactUtc = now;
+  if (answered) s.status.lastContactUtc = now;
   s.status.up = ok;
   if (ok) {
     s.status.lastSuccessUtc = now;
@@ -179,9 +179,9 @@ StepReport Collector::CollectTerminal(size_t index) {
   TerminalState& s = *states_.at(t.id);
   std::lock_guard conversation(s.conversation);
   StepReport rep;
-  auto fail = [&](std::string error, bool contact) {
+  auto fail = [&](std::string error, bool answered) {
     rep.error = std::move(error);
-    Contact(s, false, contact ? rep.error : std::string());
+    Contact(s, false, rep.error, answered);
     Log(t.id, "download failed: " + rep.error);
     return rep;
   };
@@ -213,7 +213,7 @@ StepReport Collector::CollectTerminal(size_t index) {
     Failpoints::Step("cleared", t.id);
   }
   rep.ok = true;
-  Contact(s, true, "");
+  Contact(s, true, "", true);
   Log(t.id, "download: " + std::to_string(d.records.size()) + " records, " + Counted(rep.commit) +
                 clearNote);
   return rep;
@@ -238,7 +238,7 @@ bool Collector::PollLive(size_t index) {
       if (live.outcome == LiveOutcome::kFailed) {
         if (!s.feedInterrupted) Log(t.id, "live feed interrupted");
         s.feedInterrupted = true;
-        Contact(s, false, "no answer to the live fetch");
+        Contact(s, false, "no answer to the live fetch", false);
         return false;
       }
       if (s.feedInterrupted) {
@@ -253,7 +253,7 @@ bool Collector::PollLive(size_t index) {
       std::string error;
       if (!CommitBatch(s, b, error, r)) {
         Log(t.id, "live record not committed: " + error);
-        Contact(s, false, error);
+        Contact(s, false, error, true);
         return false;
       }
       const RecordFields f = DecodeFields(live.record, b.day);

@@ -77,7 +77,7 @@ class Collector : public StatusSource {
   bool CommitBatch(TerminalState& s, Batch& b, std::string& error, CommitResult& r,
                    bool spooled = true);
   bool ReplayTerminal(const TerminalConfig& t, TerminalState& s, std::string& error);
-  void Contact(TerminalState& s, bool ok, const std::string& error);
+  void Contact(TerminalState& s, bool ok, const std::string& error, bool answered);
   void CountStored(TerminalState& s, const CommitResult& r);
   void Apply(SiteConfig config);
   void RunTerminal(size_t index, const std::atomic<bool>& stop);
