@@ -17,6 +17,18 @@ class PgConnection : public SqlConnection {
 
   std::vector<SqlRow> Run(const std::string& sql, const std::vector<SqlValue>& params) override {
     if (!inTransaction_ && (!conn_ || PQstatus(conn_) != CONNECTION_OK)) Reconnect();
+    try {
+      return Execute(sql, params);
+    } catch (const StoreError&) {
+      // A server restarted since the last statement shows only now; outside
+      // a transaction nothing is lost by asking again on a new session.
+      if (inTransaction_ || PQstatus(conn_) == CONNECTION_OK) throw;
+    }
+    Reconnect();
+    return Execute(sql, params);
+  }
+
+  std::vector<SqlRow> Execute(const std::string& sql, const std::vector<SqlValue>& params) {
     std::vector<std::string> texts(params.size());
     std::vector<const char*> values(params.size(), nullptr);
     for (size_t i = 0; i < params.size(); ++i) {
