@@ -309,11 +309,14 @@ void Collector::RunTerminal(size_t index, const std::atomic<bool>& stop) {
   };
   auto now = steady_clock::now();
   // A watched terminal is downloaded at once: what came while nobody
-  // listened. A scheduled one starts within its jitter.
+  // listened. A scheduled one starts within a few seconds, spread so that
+  // a site's terminals do not all call at the same instant; an "at"
+  // terminal waits for its next time.
   auto due = now + (t.watches() ? std::chrono::milliseconds(0)
-                                : jitter(std::max<int64_t>(SecondsToNext(t, NowUtc()), 10)));
-  if (t.at.size() > 0 && !t.watches())
-    due = now + seconds(SecondsToNext(t, NowUtc())) + jitter(300);
+                                : std::min<std::chrono::milliseconds>(
+                                      jitter(std::max<int64_t>(SecondsToNext(t, NowUtc()), 10)),
+                                      seconds(5)));
+  if (!t.at.empty() && !t.watches()) due = now + seconds(SecondsToNext(t, NowUtc())) + jitter(300);
   bool downloadDue = t.scheduled() || t.watches();
   auto nextPoll = now;
   bool reportedOverdue = false;
