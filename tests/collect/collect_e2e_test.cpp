@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <set>
@@ -175,8 +176,12 @@ TEST_F(CollectE2e, OnceFailsWhenATerminalWasNotCollected) {
 class CollectKilled : public CollectE2e, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CollectKilled, LosesNothingAndDoublesNothing) {
-  auto sim = Sim("127.0.61.5", 60, 7);
-  WriteSite({"127.0.61.5"});
+  // Each step its own address: ctest runs them side by side.
+  const std::string steps[] = {"downloaded", "spooled", "committed", "cleared"};
+  const auto at = std::find(std::begin(steps), std::end(steps), GetParam()) - std::begin(steps);
+  const std::string ip = "127.0.62." + std::to_string(10 + at);
+  auto sim = Sim(ip, 60, 7);
+  WriteSite({ip});
   EXPECT_EQ(Run({"collect", "--config", Site(), "--once"}, {{"PCLOG_COLLECT_CRASH", GetParam()}}),
             86);
   std::string err;
