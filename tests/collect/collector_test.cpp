@@ -309,6 +309,28 @@ TEST_F(CollectorTest, HealthOfATerminal) {
   EXPECT_EQ(c.RecordsAfter(1, 10).size(), 1u);
 }
 
+// A terminal on a serial line: downloaded and cleared on the port where it
+// answered.
+TEST_F(CollectorTest, SerialTerminal) {
+  wpl::sim::TerminalModel terminal({.address = 2});
+  site.serial.Attach(3, &terminal);
+  for (int p : {1, 2, 2, 3}) {
+    const Raw r = Punch(p);
+    terminal.records().insert(terminal.records().end(), r.begin(), r.end());
+  }
+  config.terminals[0].link = LinkKind::kSerial;
+  config.terminals[0].port = 3;
+  config.terminals[0].address = 2;
+  Collector c(config, store, site.env);
+  const StepReport r = c.CollectTerminal(0);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(r.cleared);
+  EXPECT_EQ(Stored(), (std::vector<int>{1, 2, 2, 3}));
+  EXPECT_TRUE(terminal.records().empty());
+  EXPECT_EQ(terminal.clears(), 1);
+  EXPECT_EQ(c.Terminals()[0].link, "com3 address 2");
+}
+
 TEST(CollectorSchedule, BackoffDoublesUpToItsCap) {
   using std::chrono::seconds;
   EXPECT_EQ(Backoff(0, seconds(600)), seconds(0));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -117,6 +118,11 @@ Downloaded Modem(wpl::Env& env, const TerminalConfig& t) {
   const std::string path = env.dataDir + "pclog.dat";
   std::remove(path.c_str());
   const auto report = wpl::download::ModemDownload(env, t.address, t.port, t.modem.c_str());
+  // The conversion's text file and dated copies are the library's habit;
+  // the store is the collector's copy.
+  std::error_code ec;
+  std::filesystem::remove_all(env.dataDir + "downbak", ec);
+  std::filesystem::remove(env.dataDir + "pclog.txt", ec);
   Downloaded d;
   d.complete = report.result == 0;
   d.port = report.port;
