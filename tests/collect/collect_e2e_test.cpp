@@ -182,8 +182,10 @@ TEST_P(CollectKilled, LosesNothingAndDoublesNothing) {
   const std::string ip = "127.0.62." + std::to_string(10 + at);
   auto sim = Sim(ip, 60, 7);
   WriteSite({ip});
-  EXPECT_EQ(Run({"collect", "--config", Site(), "--once"}, {{"PCLOG_COLLECT_CRASH", GetParam()}}),
-            86);
+  // "spooled" is reached when the store refuses the commit.
+  std::vector<std::pair<std::string, std::string>> env{{"PCLOG_COLLECT_CRASH", GetParam()}};
+  if (std::string(GetParam()) == "spooled") env.emplace_back("PCLOG_COLLECT_FAIL", "store-commit");
+  EXPECT_EQ(Run({"collect", "--config", Site(), "--once"}, env), 86);
   std::string err;
   ASSERT_EQ(Run({"collect", "--config", Site(), "--once"}, {}, &err), 0) << err;
   ASSERT_EQ(Run({"collect", "--config", Site(), "--once"}), 0);

@@ -176,15 +176,21 @@ TEST_F(CollectorTest, FullDiskAndStoreDownClearNothing) {
 // Killed after each step of a conversation, then started again: the store
 // ends with every record once, and the terminal was never cleared of a
 // record the store did not hold.
-class CollectorKilled : public CollectorTest, public ::testing::WithParamInterface<const char*> {};
+struct Kill {
+  const char* step;
+  bool storeDown;  // the store refuses the commit first
+};
+class CollectorKilled : public CollectorTest, public ::testing::WithParamInterface<Kill> {};
 
 TEST_P(CollectorKilled, LosesNothingAndDoublesNothing) {
   Load({1, 2, 3, 3});
+  store.down = GetParam().storeDown;
   Failpoints::hook = [&](const char* step, const std::string&) {
-    if (std::string(step) == GetParam()) throw Killed{};
+    if (std::string(step) == GetParam().step) throw Killed{};
   };
   EXPECT_THROW(Collect(), Killed);
   Failpoints::hook = nullptr;
+  store.down = false;
   if (site.terminal.clears() > 0) EXPECT_EQ(Stored(), All());
   // What the store and the terminal hold between them: all of it.
   EXPECT_TRUE(OnTerminal() == 4u || Stored() == All());
@@ -196,7 +202,9 @@ TEST_P(CollectorKilled, LosesNothingAndDoublesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, CollectorKilled,
-                         ::testing::Values("downloaded", "spooled", "committed", "cleared"));
+                         ::testing::Values(Kill{"downloaded", false}, Kill{"spooled", true},
+                                           Kill{"committed", false}, Kill{"cleared", false}),
+                         [](const auto& info) { return std::string(info.param.step); });
 
 TEST_F(CollectorTest, KilledBeforeTheSpoolWasCommittedReplaysIt) {
   Load({1, 2});

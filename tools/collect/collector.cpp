@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <numeric>
 #include <random>
 
 #include "conversation.h"
@@ -83,10 +84,11 @@ wpl::Env Collector::ConversationEnv(const TerminalConfig& t, wpl::Ui& ui) {
   return env;
 }
 
-std::mutex& Collector::PortLock(const TerminalConfig& t) {
-  static std::mutex none;  // network terminals share no line
-  if (t.link == LinkKind::kNetwork) return none;
-  return ports_[t.port];
+std::unique_lock<std::mutex> Collector::PortLock(const TerminalConfig& t) {
+  // Network terminals share no line; a serial bus (or a modem) is one
+  // conversation at a time.
+  if (t.link == LinkKind::kNetwork) return {};
+  return std::unique_lock(ports_[t.port]);
 }
 
 void Collector::Contact(TerminalState& s, bool ok, const std::string& error, bool answered) {
@@ -117,28 +119,28 @@ void Collector::CountStored(TerminalState& s, const CommitResult& r) {
   s.status.recordsToday += r.stored;
 }
 
-// Writes the batch to the spool, commits it, and removes it from the spool.
-// A batch the spool cannot take is still committed: once the store holds it
-// the spool has nothing to keep.
-bool Collector::CommitBatch(TerminalState& s, Batch& b, std::string& error, CommitResult& r,
-                            bool spooled) {
-  std::string path;
-  if (spooled) {
-    std::string spoolError;
-    path = spool_.Write(b, spoolError);
-    if (path.empty()) Log(b.terminal, spoolError + "; committing without it");
-    Failpoints::Step("spooled", b.terminal);
-  }
+// Commits the batch; a batch the store refuses goes to the spool. The spool
+// is not needed before the commit: until the clear, which waits for the
+// commit, the terminal itself holds every record of the batch. The key is
+// given first, so that a commit whose answer was lost and its replay from
+// the spool are known as one batch.
+bool Collector::CommitBatch(TerminalState& s, Batch& b, std::string& error, CommitResult& r) {
+  if (b.key.empty()) b.key = spool_.NewKey(b.terminal);
   try {
+    if (Failpoints::Fails("store-commit")) throw StoreError("the store refused the commit");
     r = store_.Commit(b);
   } catch (const StoreError& e) {
-    error =
-        std::string("store: ") + e.what() + (path.empty() ? "" : "; the batch waits in the spool");
+    error = std::string("store: ") + e.what();
+    std::string spoolError;
+    if (spool_.Write(b, spoolError).empty())
+      error += "; " + spoolError + "; the terminal keeps its records";
+    else
+      error += "; the batch waits in the spool";
+    Failpoints::Step("spooled", b.terminal);
     return false;
   }
   Failpoints::Step("committed", b.terminal);
   CountStored(s, r);
-  if (!path.empty()) spool_.Remove(path);
   return true;
 }
 
@@ -191,9 +193,13 @@ StepReport Collector::CollectTerminal(size_t index) {
   QuietUi ui(t.id);
   wpl::Env env = ConversationEnv(t, ui);
   Downloaded d;
+  auto started = steady_clock::now();
+  auto since = [&] { return std::chrono::duration<double>(steady_clock::now() - started).count(); };
   {
-    std::lock_guard line(PortLock(t));
+    const auto line = PortLock(t);
+    started = steady_clock::now();
     d = DownloadRecords(env, t);
+    rep.downloadSeconds = since();
   }
   rep.protocolSeconds = d.protocolSeconds;
   if (!d.complete) return fail(d.error, false);
@@ -202,13 +208,18 @@ StepReport Collector::CollectTerminal(size_t index) {
   const int64_t now = NowUtc();
   Batch b{t.id, Source::kDownload, "", now, LocalDay(now, t.zone), d.records};
   std::string error;
-  if (!CommitBatch(s, b, error, rep.commit)) return fail(error, true);
+  started = steady_clock::now();
+  const bool committed = CommitBatch(s, b, error, rep.commit);
+  rep.commitSeconds = since();
+  if (!committed) return fail(error, true);
   // Only now, with these records committed, may the terminal forget them.
   std::string clearNote;
   if (t.clear && t.link != LinkKind::kModem && !d.records.empty()) {
-    std::lock_guard line(PortLock(t));
+    const auto line = PortLock(t);
     std::string clearError;
+    started = steady_clock::now();
     rep.cleared = ClearTerminal(env, t, d.port, clearError);
+    rep.clearSeconds = since();
     clearNote = rep.cleared ? ", cleared" : ", not cleared: " + clearError;
     Failpoints::Step("cleared", t.id);
   }
@@ -232,7 +243,7 @@ bool Collector::PollLive(size_t index) {
     for (int n = 0; n < 1000; ++n) {
       Live live;
       {
-        std::lock_guard line(PortLock(t));
+        const auto line = PortLock(t);
         live = FetchLive(env, t);
       }
       if (live.outcome == LiveOutcome::kFailed) {
@@ -282,11 +293,21 @@ bool Collector::PollLive(size_t index) {
 
 int Collector::RunOnce() {
   ReplaySpool();
+  // The slow lines first (serial and modem downloads take seconds where a
+  // network one takes a fraction), so that they do not trail at the end.
+  std::vector<size_t> order(config_.terminals.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_partition(order.begin(), order.end(),
+                        [&](size_t i) { return config_.terminals[i].link != LinkKind::kNetwork; });
   std::atomic<size_t> next{0};
   std::atomic<size_t> failed{0};
+  reports_.assign(config_.terminals.size(), {});
   auto worker = [&] {
-    for (size_t i; (i = next++) < config_.terminals.size();)
-      if (!CollectTerminal(i).ok) ++failed;
+    for (size_t n; (n = next++) < order.size();) {
+      const size_t i = order[n];
+      reports_[i] = CollectTerminal(i);
+      if (!reports_[i].ok) ++failed;
+    }
   };
   std::vector<std::thread> pool;
   const size_t n =

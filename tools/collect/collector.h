@@ -1,11 +1,10 @@
 // The collector: every terminal of a site on its schedule, its records into
 // the store, never twice and never lost.
 //
-// A download goes: spool replay, download, spool, commit, clear, unspool.
-// The terminal is cleared only after the commit of those very records; a
-// batch that could not be committed stays in the spool and the terminal
-// keeps its records. Each conversation has an Env of its own (the process's
-// services, a Ui that logs, a data folder per terminal); one conversation
+// A download goes: spool replay, download, commit, clear. The terminal is
+// cleared only after the commit of those very records; a batch the store
+// refuses goes to the spool, and the terminal keeps its records. Each conversation has an Env of
+// its own (the process's services, a Ui that logs, a data folder per terminal); one conversation
 // per terminal and one per serial port run at a time, downloads side by side
 // up to the site's limit.
 #pragma once
@@ -32,7 +31,10 @@ struct StepReport {
   size_t downloaded = 0;
   CommitResult commit;
   bool cleared = false;
-  double protocolSeconds = 0;
+  double protocolSeconds = 0;  // the transfer, from the header to the end packet
+  // The conversation's parts on the wall clock: the download call and the
+  // clear (the protocol's own time, pauses included), and the commit.
+  double downloadSeconds = 0, clearSeconds = 0, commitSeconds = 0;
 };
 
 class Collector : public StatusSource {
@@ -54,6 +56,8 @@ class Collector : public StatusSource {
   // Every terminal once, side by side up to the limit: 0 when every one was
   // collected, 1 otherwise.
   int RunOnce();
+  // The reports of the last RunOnce, by terminal.
+  const std::vector<StepReport>& lastReports() const { return reports_; }
   // Runs the schedules until `stop`; `reload` asks for the file to be read
   // again (a bad file keeps the running configuration).
   void Run(const std::atomic<bool>& stop, std::atomic<bool>& reload);
@@ -73,9 +77,8 @@ class Collector : public StatusSource {
     int64_t todayDay = 0;  // yyyymmdd of recordsToday
   };
   wpl::Env ConversationEnv(const TerminalConfig& t, wpl::Ui& ui);
-  std::mutex& PortLock(const TerminalConfig& t);
-  bool CommitBatch(TerminalState& s, Batch& b, std::string& error, CommitResult& r,
-                   bool spooled = true);
+  std::unique_lock<std::mutex> PortLock(const TerminalConfig& t);
+  bool CommitBatch(TerminalState& s, Batch& b, std::string& error, CommitResult& r);
   bool ReplayTerminal(const TerminalConfig& t, TerminalState& s, std::string& error);
   void Contact(TerminalState& s, bool ok, const std::string& error, bool answered);
   void CountStored(TerminalState& s, const CommitResult& r);
@@ -97,6 +100,7 @@ class Collector : public StatusSource {
   std::atomic<uint64_t> stored_{0}, duplicates_{0}, failed_{0};
   std::vector<std::thread> threads_;
   std::atomic<bool> threadsStop_{false};
+  std::vector<StepReport> reports_;
 };
 
 // The pause before the next download after `failures` in a row: 10 s,

@@ -81,6 +81,7 @@ class PgConnection : public SqlConnection {
   }
   std::string Describe() const override { return "postgresql"; }
   const char* ForUpdate() const override { return " FOR UPDATE"; }
+  size_t RowsPerInsert() const override { return 200; }
 
  private:
   static std::string Trim(std::string s) {

@@ -69,13 +69,25 @@ std::string Spool::TerminalFolder(const std::string& terminal) const {
   return folder_ + "/" + FileNameOf(terminal);
 }
 
-std::string Spool::Write(Batch& b, std::string& error) {
+namespace {
+std::string StampName(std::atomic<uint64_t>& counter) {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   char name[64];
   std::snprintf(name, sizeof name, "%020lld-%06llu",
                 static_cast<long long>(std::chrono::nanoseconds(now).count()),
-                static_cast<unsigned long long>(counter_++ % 1000000));
-  if (b.key.empty()) b.key = b.terminal + "/" + name + "-" + std::to_string(::getpid());
+                static_cast<unsigned long long>(counter++ % 1000000));
+  return name;
+}
+}  // namespace
+
+std::string Spool::NewKey(const std::string& terminal) {
+  return terminal + "/" + StampName(counter_) + "-" + std::to_string(::getpid());
+}
+
+std::string Spool::Write(Batch& b, std::string& error) {
+  // Named by time, so that a terminal's batches are committed in order.
+  const std::string name = StampName(counter_);
+  if (b.key.empty()) b.key = NewKey(b.terminal);
   const std::string folder = TerminalFolder(b.terminal);
   const std::string path = folder + "/" + name + ".batch";
   const std::string temp = path + ".part";

@@ -1,6 +1,6 @@
-// The spool: batches written to disk (and synced) before they are committed,
-// removed once the store holds them. A batch left there by a crash or a
-// store that was down is committed at the next chance; its key tells the
+// The spool: batches the store refused, on disk (and synced) until they are
+// committed. A batch left there by a store that was down (or by a commit
+// whose answer was lost) is committed at the next chance; its key tells the
 // store whether it got there before.
 //
 // One file per batch in a folder per terminal, written under a temporary
@@ -21,6 +21,8 @@ class Spool {
  public:
   explicit Spool(std::string folder) : folder_(std::move(folder)) {}
 
+  // A key no other batch has: the terminal, the time, a count, the process.
+  std::string NewKey(const std::string& terminal);
   // Writes the batch (giving it a key when it has none); the file's path, or
   // empty with `error` set when the disk refused.
   std::string Write(Batch& batch, std::string& error);

@@ -31,6 +31,9 @@ class SqlConnection {
   virtual std::string Describe() const = 0;
   // "FOR UPDATE" where row locks exist.
   virtual const char* ForUpdate() const = 0;
+  // Rows one INSERT carries: many where each statement is a round trip to a
+  // server, one where a prepared statement runs in the process.
+  virtual size_t RowsPerInsert() const = 0;
 };
 
 std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path);

@@ -180,18 +180,40 @@ class SqlStore : public Store {
     return true;
   }
 
-  void Insert(int64_t id, const Batch& b, const Raw& raw, std::optional<int64_t> generation,
-              std::optional<int64_t> ordinal, int64_t batch) {
-    const RecordFields f = DecodeFields(raw, b.day);
+  struct NewRow {
+    int64_t id;
+    const Raw* raw;
+    std::optional<int64_t> generation, ordinal;
+  };
+  // On PostgreSQL rows go in statements of up to 200: one round trip for
+  // each rather than one for every record.
+  void Insert(const Batch& b, const std::vector<NewRow>& rows, int64_t batch) {
+    const size_t kPerStatement = db_->RowsPerInsert();
     auto opt = [](std::optional<int64_t> v) { return v ? SqlValue(*v) : SqlValue(nullptr); };
-    db_->Run(
-        "INSERT INTO records (id, terminal, generation, ordinal, raw, person, time, tag, "
-        "source, batch, received_utc, live_seen) "
-        "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
-        {id, b.terminal, opt(generation), opt(ordinal), RawHex(raw), int64_t{f.person},
-         f.time ? SqlValue(*f.time) : SqlValue(nullptr), int64_t{f.tag},
-         std::string(kSourceText[static_cast<int>(b.source)]), batch, UtcText(b.receivedUtc),
-         int64_t{b.source == Source::kLive}});
+    const std::string source = kSourceText[static_cast<int>(b.source)];
+    const std::string received = UtcText(b.receivedUtc);
+    for (size_t from = 0; from < rows.size(); from += kPerStatement) {
+      const size_t n = std::min(kPerStatement, rows.size() - from);
+      std::string sql =
+          "INSERT INTO records (id, terminal, generation, ordinal, raw, person, time, tag, "
+          "source, batch, received_utc, live_seen) VALUES ";
+      std::vector<SqlValue> p;
+      p.reserve(n * 12);
+      for (size_t i = 0; i < n; ++i) {
+        const NewRow& r = rows[from + i];
+        const RecordFields f = DecodeFields(*r.raw, b.day);
+        sql += i ? ", (" : "(";
+        for (int k = 1; k <= 12; ++k)
+          sql += "$" + std::to_string(p.size() + k) + (k < 12 ? ", " : ")");
+        for (SqlValue v : {SqlValue(r.id), SqlValue(b.terminal), opt(r.generation), opt(r.ordinal),
+                           SqlValue(RawHex(*r.raw)), SqlValue(int64_t{f.person}),
+                           f.time ? SqlValue(*f.time) : SqlValue(nullptr), SqlValue(int64_t{f.tag}),
+                           SqlValue(source), SqlValue(batch), SqlValue(received),
+                           SqlValue(int64_t{b.source == Source::kLive})})
+          p.push_back(std::move(v));
+      }
+      db_->Run(sql, p);
+    }
   }
 
   void AddBatch(const Batch& b, const CommitResult& r) {
@@ -244,8 +266,10 @@ class SqlStore : public Store {
     r.batch = Take("batch", 1);
     if (!fresh.empty()) {
       int64_t id = Take("record", static_cast<int64_t>(fresh.size()));
+      std::vector<NewRow> rows;
       for (size_t i : fresh)
-        Insert(id++, b, b.records[i], t.generation, static_cast<int64_t>(i + 1), r.batch);
+        rows.push_back({id++, &b.records[i], t.generation, static_cast<int64_t>(i + 1)});
+      Insert(b, rows, r.batch);
     }
     r.stored = static_cast<int64_t>(fresh.size());
     db_->Run("UPDATE terminals SET generation = $2, known = $3 WHERE id = $1",
@@ -275,7 +299,7 @@ class SqlStore : public Store {
         ++r.duplicates;
         continue;
       }
-      Insert(Take("record", 1), b, raw, std::nullopt, std::nullopt, r.batch);
+      Insert(b, {{Take("record", 1), &raw, std::nullopt, std::nullopt}}, r.batch);
       ++r.stored;
     }
     db_->Run("UPDATE terminals SET last_live = $2 WHERE id = $1",

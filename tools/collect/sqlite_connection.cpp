@@ -5,7 +5,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <map>
+#include <vector>
 
 #include "sql_connection.h"
 
@@ -28,19 +30,19 @@ class SqliteConnection : public SqlConnection {
     Run("PRAGMA synchronous=FULL", {});
   }
   ~SqliteConnection() override {
-    for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+    for (auto& [sql, s] : statements_) sqlite3_finalize(s.stmt);
     sqlite3_close(db_);
     if (lockFd_ >= 0) ::close(lockFd_);
   }
 
   std::vector<SqlRow> Run(const std::string& sql, const std::vector<SqlValue>& params) override {
-    sqlite3_stmt* stmt = Prepare(sql);
+    const Statement& prepared = Prepare(sql);
+    sqlite3_stmt* stmt = prepared.stmt;
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
     for (size_t i = 0; i < params.size(); ++i) {
-      const std::string name = "$" + std::to_string(i + 1);
-      int at = sqlite3_bind_parameter_index(stmt, name.c_str());
-      if (at == 0) continue;  // not used by this statement
+      if (i >= prepared.slots.size() || prepared.slots[i] == 0) continue;  // not used here
+      const int at = prepared.slots[i];
       const SqlValue& v = params[i];
       int rc = SQLITE_OK;
       if (std::holds_alternative<std::nullptr_t>(v))
@@ -99,14 +101,28 @@ class SqliteConnection : public SqlConnection {
   }
   std::string Describe() const override { return "sqlite:" + path_; }
   const char* ForUpdate() const override { return ""; }
+  size_t RowsPerInsert() const override { return 1; }
 
  private:
-  sqlite3_stmt* Prepare(const std::string& sql) {
-    if (auto it = statements_.find(sql); it != statements_.end()) return it->second;
+  // A prepared statement and, for each parameter $k, its slot: SQLite
+  // numbers named parameters by first appearance, not by their names.
+  struct Statement {
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) Fail(sql);
-    statements_[sql] = stmt;
-    return stmt;
+    std::vector<int> slots;
+  };
+  const Statement& Prepare(const std::string& sql) {
+    if (auto it = statements_.find(sql); it != statements_.end()) return it->second;
+    Statement s;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s.stmt, nullptr) != SQLITE_OK) Fail(sql);
+    for (int i = 1; i <= sqlite3_bind_parameter_count(s.stmt); ++i) {
+      const char* name = sqlite3_bind_parameter_name(s.stmt, i);
+      if (!name || name[0] != '$') continue;
+      const size_t k = std::strtoul(name + 1, nullptr, 10);
+      if (k == 0 || k > 100000) continue;
+      if (s.slots.size() < k) s.slots.resize(k, 0);
+      s.slots[k - 1] = i;
+    }
+    return statements_[sql] = std::move(s);
   }
   [[noreturn]] void Fail(const std::string& sql) {
     throw StoreError(std::string("sqlite: ") + sqlite3_errmsg(db_) + " (" + sql.substr(0, 60) +
@@ -115,7 +131,7 @@ class SqliteConnection : public SqlConnection {
 
   std::string path_;
   sqlite3* db_ = nullptr;
-  std::map<std::string, sqlite3_stmt*> statements_;
+  std::map<std::string, Statement> statements_;
   int lockFd_ = -1;
 };
 
