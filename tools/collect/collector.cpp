@@ -103,7 +103,6 @@ void Collector::Contact(TerminalState& s, bool ok, const std::string& error, boo
   } else {
     ++s.status.failuresInRow;
     s.status.lastError = error;
-    ++failed_;
   }
 }
 
@@ -183,6 +182,7 @@ StepReport Collector::CollectTerminal(size_t index) {
   StepReport rep;
   auto fail = [&](std::string error, bool answered) {
     rep.error = std::move(error);
+    ++failed_;
     Contact(s, false, rep.error, answered);
     Log(t.id, "download failed: " + rep.error);
     return rep;
@@ -280,9 +280,7 @@ bool Collector::PollLive(size_t index) {
       }
       Log(t.id, "live: " + RawHex(live.record) + (r.stored ? " stored" : " duplicate"));
     }
-    std::lock_guard lock(statusMutex_);
-    s.status.lastContactUtc = NowUtc();
-    s.status.up = true;
+    Contact(s, true, "", true);  // a watched terminal's success is a good poll
   }
   if (refill) {
     Log(t.id, "filling the gap with a download");
