@@ -149,6 +149,10 @@ TEST_F(CollectE2e, OnceCollectsEveryTerminalAndRecordsReadsThem) {
                             "\"tag\":", "\"raw\":\"", "\"source\":\"download\""})
     EXPECT_NE(lines[0].find(field), std::string::npos) << field << " in " << lines[0];
   EXPECT_EQ(Lines("csv")[0], "id,terminal,person,time,tag,raw,source,batch,received");
+  Cli after(ports.dir(), {"records", "--config", Site(), "--after", "38", "--format", "csv"});
+  ASSERT_EQ(after.Wait(), 0);
+  const std::string tail = after.Out();
+  EXPECT_EQ(std::count(tail.begin(), tail.end(), '\n'), 3);  // the header, 39 and 40
   // A consumer receives each record once, across runs.
   Cli first(ports.dir(), {"records", "--config", Site(), "--consumer", "payroll", "--limit", "30"});
   ASSERT_EQ(first.Wait(), 0);
@@ -209,6 +213,35 @@ TEST_F(CollectE2e, SigkillWhileRunningLosesNothing) {
   ASSERT_EQ(Run({"collect", "--config", Site(), "--once"}, {}, &err), 0) << err;
   EXPECT_EQ(Lines().size(), 500u);
   EXPECT_EQ(Raws().size(), 500u);
+}
+
+// A terminal that offers every punch live and keeps it for the download,
+// missing every second acknowledgement: each punch stored once, from the
+// feed, and the terminal cleared after the download that places them.
+TEST_F(CollectE2e, WatchedTerminalStoresEachPunchOnce) {
+  const std::string ip = "127.0.61.8", ready = ports.dir() + "/ready-watch";
+  SimProcess sim({"--tcp", ip, "--records", "6", "--seed", "9", "--realtime-records", "6",
+                  "--realtime-seed", "9", "--drop-ack-every", "2", "--ready", ready},
+                 ready);
+  WriteSite({ip}, "1h", "poll = \"200ms\"\n");
+  {
+    std::string text = Cli::Read(Site());
+    text.replace(text.find("every = \"1h\""), 12, "every = \"1h\"\nmode = \"both\"");
+    std::ofstream(Site()) << text;
+  }
+  Cli running(ports.dir(), {"collect", "--config", Site()});
+  for (int i = 0; i < 200 && running.Err().find("download:") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  running.Signal(SIGTERM);
+  EXPECT_EQ(running.Wait(), 0);
+  EXPECT_NE(running.Err().find("download: 6 records, 0 stored, 6 duplicates, cleared"),
+            std::string::npos)
+      << running.Err();
+  ASSERT_EQ(Run({"collect", "--config", Site(), "--once"}), 0);
+  const auto lines = Lines();
+  EXPECT_EQ(lines.size(), 6u);
+  EXPECT_EQ(Raws().size(), 6u);
+  for (const std::string& l : lines) EXPECT_NE(l.find("\"source\":\"live\""), std::string::npos);
 }
 
 TEST_F(CollectE2e, HangUpWithABadFileKeepsRunningAndTermStopsCleanly) {
