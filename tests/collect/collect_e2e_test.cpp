@@ -156,6 +156,10 @@ TEST_F(CollectE2e, OnceCollectsEveryTerminalAndRecordsReadsThem) {
   // A consumer receives each record once, across runs.
   Cli first(ports.dir(), {"records", "--config", Site(), "--consumer", "payroll", "--limit", "30"});
   ASSERT_EQ(first.Wait(), 0);
+  // Output that cannot be written does not move the consumer on.
+  const std::string full = std::string(PCLOG_CLI) + " records --config " + Site() +
+                           " --consumer payroll >/dev/full 2>/dev/null";
+  EXPECT_NE(std::system(full.c_str()), 0);
   Cli second(ports.dir(), {"records", "--config", Site(), "--consumer", "payroll"});
   ASSERT_EQ(second.Wait(), 0);
   Cli third(ports.dir(), {"records", "--config", Site(), "--consumer", "payroll"});
