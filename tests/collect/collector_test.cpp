@@ -339,6 +339,23 @@ TEST_F(CollectorTest, SerialTerminal) {
   EXPECT_EQ(c.Terminals()[0].link, "com3 address 2");
 }
 
+// The library's scan would find a terminal of that address on the next
+// port; that is another bus, and its terminal is left alone.
+TEST_F(CollectorTest, NeverDownloadsAnotherPortsTerminal) {
+  wpl::sim::TerminalModel other({.address = 2});
+  site.serial.Attach(4, &other);
+  const Raw r = Punch(9);
+  other.records().assign(r.begin(), r.end());
+  config.terminals[0].link = LinkKind::kSerial;
+  config.terminals[0].port = 3;
+  config.terminals[0].address = 2;
+  Collector c(config, store, site.env);
+  EXPECT_FALSE(c.CollectTerminal(0).ok);
+  EXPECT_TRUE(Stored().empty());
+  EXPECT_EQ(other.records().size(), 6u);
+  EXPECT_TRUE(other.commands().empty());
+}
+
 TEST(CollectorSchedule, BackoffDoublesUpToItsCap) {
   using std::chrono::seconds;
   EXPECT_EQ(Backoff(0, seconds(600)), seconds(0));

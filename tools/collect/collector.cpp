@@ -76,12 +76,22 @@ void Collector::Apply(SiteConfig config) {
   downloads_ = std::make_unique<std::counting_semaphore<256>>(config_.parallel);
 }
 
-wpl::Env Collector::ConversationEnv(const TerminalConfig& t, wpl::Ui& ui) {
-  wpl::Env env = base_;
-  env.ui = &ui;
-  env.dataDir = config_.spool + "/.work/" + FileNameOf(t.id) + "/";
+Conversation::Conversation(const wpl::Env& base, const TerminalConfig& t,
+                           const std::string& dataDir)
+    : ui_(t.id), port_(*base.serial, t.port), env(base) {
+  env.ui = &ui_;
+  env.serial = &port_;
+  env.dataDir = dataDir;
   MakeFolder(env.dataDir);
-  return env;
+}
+
+std::unique_ptr<wpl::SerialPort> Conversation::OnePort::Open(int number) {
+  return number == only_ ? ports_.Open(number) : nullptr;
+}
+
+std::unique_ptr<Conversation> Collector::Converse(const TerminalConfig& t) {
+  return std::make_unique<Conversation>(base_, t,
+                                        config_.spool + "/.work/" + FileNameOf(t.id) + "/");
 }
 
 std::unique_lock<std::mutex> Collector::PortLock(const TerminalConfig& t) {
@@ -178,7 +188,7 @@ bool Collector::ReplaySpool() {
 StepReport Collector::CollectTerminal(size_t index) {
   const TerminalConfig t = config_.terminals.at(index);
   TerminalState& s = *states_.at(t.id);
-  std::lock_guard conversation(s.conversation);
+  std::lock_guard busy(s.conversation);
   StepReport rep;
   auto fail = [&](std::string error, bool answered) {
     rep.error = std::move(error);
@@ -190,8 +200,8 @@ StepReport Collector::CollectTerminal(size_t index) {
   // Batches of earlier conversations first: the terminal's list continues
   // them, so they go into the store before anything newer.
   if (std::string error; !ReplayTerminal(t, s, error)) return fail(error, false);
-  QuietUi ui(t.id);
-  wpl::Env env = ConversationEnv(t, ui);
+  const auto conversation = Converse(t);
+  wpl::Env& env = conversation->env;
   Downloaded d;
   auto started = steady_clock::now();
   auto since = [&] { return std::chrono::duration<double>(steady_clock::now() - started).count(); };
@@ -235,9 +245,9 @@ bool Collector::PollLive(size_t index) {
   TerminalState& s = *states_.at(t.id);
   bool refill = false;
   {
-    std::lock_guard conversation(s.conversation);
-    QuietUi ui(t.id);
-    wpl::Env env = ConversationEnv(t, ui);
+    std::lock_guard busy(s.conversation);
+    const auto conversation = Converse(t);
+    wpl::Env& env = conversation->env;
     // A terminal that keeps sending is left after a round's worth, so that
     // its schedule and the stop are heard.
     for (int n = 0; n < 1000; ++n) {

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "config.h"
+#include "conversation.h"
 #include "platform/env.h"
 #include "spool.h"
 #include "status.h"
@@ -35,6 +36,34 @@ struct StepReport {
   // The conversation's parts on the wall clock: the download call and the
   // clear (the protocol's own time, pauses included), and the commit.
   double downloadSeconds = 0, clearSeconds = 0, commitSeconds = 0;
+};
+
+// The Env of one conversation: the process's services, a Ui that logs, the
+// terminal's own data folder, and serial ports narrowed to the terminal's
+// own. The library's scan moves to the next ports when a terminal does not
+// answer; on a site those are other buses, whose terminals must not be
+// downloaded (or cleared) under this terminal's name.
+class Conversation {
+ public:
+  Conversation(const wpl::Env& base, const TerminalConfig& t, const std::string& dataDir);
+  Conversation(const Conversation&) = delete;
+  Conversation& operator=(const Conversation&) = delete;
+
+ private:
+  class OnePort : public wpl::SerialPorts {
+   public:
+    OnePort(wpl::SerialPorts& ports, int only) : ports_(ports), only_(only) {}
+    std::unique_ptr<wpl::SerialPort> Open(int number) override;
+
+   private:
+    wpl::SerialPorts& ports_;
+    int only_;
+  };
+  QuietUi ui_;
+  OnePort port_;
+
+ public:
+  wpl::Env env;
 };
 
 class Collector : public StatusSource {
@@ -76,7 +105,7 @@ class Collector : public StatusSource {
     bool feedInterrupted = false;
     int64_t todayDay = 0;  // yyyymmdd of recordsToday
   };
-  wpl::Env ConversationEnv(const TerminalConfig& t, wpl::Ui& ui);
+  std::unique_ptr<Conversation> Converse(const TerminalConfig& t);
   std::unique_lock<std::mutex> PortLock(const TerminalConfig& t);
   bool CommitBatch(TerminalState& s, Batch& b, std::string& error, CommitResult& r);
   bool ReplayTerminal(const TerminalConfig& t, TerminalState& s, std::string& error);
