@@ -61,5 +61,21 @@ TEST(CollectorOnPostgresql, ServerStoppedMidRun) {
   EXPECT_TRUE(Spool(config.spool).Pending("gate-2").empty());
 }
 
+// Started while its server is down: the first commits go to the spool, the
+// store is opened (and the site lock taken) once the server answers.
+TEST(CollectorOnPostgresql, StartedWhileTheServerIsDown) {
+  const std::string url = testing::FreshStoreUrl();
+  testing::Server().Stop();
+  auto store = OpenStoreWhenReachable(url, "plant-3");
+  const Batch b{"t",           Source::kDownload, "k1",
+                1'765'000'000, {2026, 12, 9},     {{0, 1, 0xA3, 0x04, 0x08, 0x01}}};
+  EXPECT_THROW(store->Commit(b), StoreError);
+  testing::Server().Start();
+  EXPECT_EQ(store->Commit(b).stored, 1);
+  auto other = OpenStore(url);
+  EXPECT_FALSE(other->LockSite("plant-3"));  // taken with the store
+  EXPECT_EQ(other->Records({}).size(), 1u);
+}
+
 }  // namespace
 }  // namespace collect

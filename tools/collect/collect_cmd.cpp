@@ -51,8 +51,14 @@ int Collect(const CollectArgs& a) {
       return 3;
     }
   } catch (const StoreError& e) {
-    Log("", std::string("store: ") + e.what());
-    return 2;
+    // A database server that is down is waited for: the terminals are
+    // collected into the spool meanwhile, and none is cleared.
+    if (c.config.store.rfind("sqlite:", 0) == 0) {
+      Log("", std::string("store: ") + e.what());
+      return 2;
+    }
+    Log("", std::string("store: ") + e.what() + "; collecting into the spool until it answers");
+    store = OpenStoreWhenReachable(c.config.store, c.config.site);
   }
   struct sigaction sa {};
   sa.sa_handler = OnStop;

@@ -312,7 +312,58 @@ class SqlStore : public Store {
   std::mutex mutex_;
 };
 
+class ReachableStore : public Store {
+ public:
+  ReachableStore(std::string url, std::string site)
+      : url_(std::move(url)), site_(std::move(site)) {}
+
+  CommitResult Commit(const Batch& b) override {
+    return Call([&](Store& s) { return s.Commit(b); });
+  }
+  std::vector<RecordRow> Records(const RecordFilter& f) override {
+    return Call([&](Store& s) { return s.Records(f); });
+  }
+  int64_t ConsumerPosition(const std::string& n) override {
+    return Call([&](Store& s) { return s.ConsumerPosition(n); });
+  }
+  void AdvanceConsumer(const std::string& n, int64_t id) override {
+    Call([&](Store& s) {
+      s.AdvanceConsumer(n, id);
+      return 0;
+    });
+  }
+  bool LockSite(const std::string& site) override {
+    std::lock_guard lock(mutex_);
+    site_ = site;
+    return true;  // taken with the store, when it answers
+  }
+  int SchemaVersion() override {
+    return Call([&](Store& s) { return s.SchemaVersion(); });
+  }
+  std::string Describe() const override { return url_.substr(0, url_.find(':')); }
+
+ private:
+  template <class F>
+  auto Call(F&& f) -> decltype(f(std::declval<Store&>())) {
+    std::lock_guard lock(mutex_);
+    if (!store_) {
+      auto opened = OpenStore(url_);
+      if (!site_.empty() && !opened->LockSite(site_))
+        throw StoreError("another collector holds site " + site_ + " on this store");
+      store_ = std::move(opened);
+    }
+    return f(*store_);
+  }
+  std::string url_, site_;
+  std::unique_ptr<Store> store_;
+  std::mutex mutex_;
+};
+
 }  // namespace
+
+std::unique_ptr<Store> OpenStoreWhenReachable(const std::string& url, const std::string& site) {
+  return std::make_unique<ReachableStore>(url, site);
+}
 
 std::unique_ptr<Store> OpenStore(const std::string& url) {
   if (url.rfind("sqlite:", 0) == 0 && url.size() > 7)

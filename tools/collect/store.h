@@ -83,4 +83,11 @@ class Store {
 // "sqlite:FILE" or "postgresql://..." (libpq's URI). Throws StoreError.
 std::unique_ptr<Store> OpenStore(const std::string& url);
 
+// A store that is opened (and its site lock taken) at the first call that
+// finds the server up, and opened again after the server was lost: a
+// collector started while its database is down collects into the spool and
+// commits once the database answers. Every call while it is down throws
+// StoreError.
+std::unique_ptr<Store> OpenStoreWhenReachable(const std::string& url, const std::string& site);
+
 }  // namespace collect
