@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "failpoints.h"
+#include "modem.h"
 #include "network_site.h"
 #include "store_backend.h"
 
@@ -337,6 +339,35 @@ TEST_F(CollectorTest, SerialTerminal) {
   EXPECT_TRUE(terminal.records().empty());
   EXPECT_EQ(terminal.clears(), 1);
   EXPECT_EQ(c.Terminals()[0].link, "com3 address 2");
+}
+
+// A terminal behind a modem: downloaded, never cleared, its repeats stored
+// once; the library's text file and dated copies do not pile up.
+TEST_F(CollectorTest, ModemTerminal) {
+  wpl::sim::TerminalModel terminal({});
+  wpl::sim::ModemModel modem({}, {{"5551234", wpl::sim::DialResult::kConnect, &terminal}});
+  site.serial.Attach(2, &modem);
+  for (int p : {1, 2}) {
+    const Raw r = Punch(p);
+    terminal.records().insert(terminal.records().end(), r.begin(), r.end());
+  }
+  config.terminals[0].link = LinkKind::kModem;
+  config.terminals[0].modem = "5551234";
+  config.terminals[0].port = 2;
+  Collector c(config, store, site.env);
+  const StepReport first = c.CollectTerminal(0);
+  ASSERT_TRUE(first.ok) << first.error;
+  EXPECT_FALSE(first.cleared);
+  const Raw r = Punch(3);
+  terminal.records().insert(terminal.records().end(), r.begin(), r.end());
+  const StepReport second = c.CollectTerminal(0);
+  ASSERT_TRUE(second.ok) << second.error;
+  EXPECT_EQ(second.commit.duplicates, 2);
+  EXPECT_EQ(Stored(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(terminal.clears(), 0);
+  const std::string work = config.spool + "/.work/gate-1/";
+  EXPECT_FALSE(std::filesystem::exists(work + "downbak"));
+  EXPECT_FALSE(std::filesystem::exists(work + "pclog.txt"));
 }
 
 // The library's scan would find a terminal of that address on the next
