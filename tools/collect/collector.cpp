@@ -246,6 +246,13 @@ bool Collector::PollLive(size_t index) {
   bool refill = false;
   {
     std::lock_guard busy(s.conversation);
+    // Earlier batches first, in order; while the store refuses them the
+    // terminal keeps its live records queued (it lets go of one only when
+    // it is acknowledged).
+    if (std::string error; !ReplayTerminal(t, s, error)) {
+      Contact(s, false, error, false);
+      return false;
+    }
     const auto conversation = Converse(t);
     wpl::Env& env = conversation->env;
     // A terminal that keeps sending is left after a round's worth, so that
