@@ -68,7 +68,7 @@ int Collect(const CollectArgs& a) {
   sigaction(SIGHUP, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
   Collector collector(c.config, *store, wpl::ProcessEnv());
-  if (a.once) return collector.RunOnce();
+  if (a.once) return collector.RunOnce(&g_stop);
   // --http and --token are kept for the status server.
   collector.Run(g_stop, g_reload);
   return 0;

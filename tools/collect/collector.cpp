@@ -306,7 +306,7 @@ bool Collector::PollLive(size_t index) {
   return true;
 }
 
-int Collector::RunOnce() {
+int Collector::RunOnce(const std::atomic<bool>* stop) {
   ReplaySpool();
   // The slow lines first (serial and modem downloads take seconds where a
   // network one takes a fraction), so that they do not trail at the end.
@@ -320,6 +320,10 @@ int Collector::RunOnce() {
   auto worker = [&] {
     for (size_t n; (n = next++) < order.size();) {
       const size_t i = order[n];
+      if (stop && *stop) {
+        ++failed;
+        continue;
+      }
       reports_[i] = CollectTerminal(i);
       if (!reports_[i].ok) ++failed;
     }

@@ -83,8 +83,8 @@ class Collector : public StatusSource {
   // fills the gap.
   bool PollLive(size_t index);
   // Every terminal once, side by side up to the limit: 0 when every one was
-  // collected, 1 otherwise.
-  int RunOnce();
+  // collected, 1 otherwise. After `stop` no further terminal is begun.
+  int RunOnce(const std::atomic<bool>* stop = nullptr);
   // The reports of the last RunOnce, by terminal.
   const std::vector<StepReport>& lastReports() const { return reports_; }
   // Runs the schedules until `stop`; `reload` asks for the file to be read
