@@ -297,7 +297,14 @@ bool Collector::PollLive(size_t index) {
       }
       Log(t.id, "live: " + RawHex(live.record) + (r.stored ? " stored" : " duplicate"));
     }
-    Contact(s, true, "", true);  // a watched terminal's success is a good poll
+    if (t.mode == Mode::kWatch) {
+      Contact(s, true, "", true);  // a watched terminal's success is a good poll
+    } else {
+      // In "both" mode success is the download's: a feed that works does
+      // not hide downloads that fail.
+      std::lock_guard lock(statusMutex_);
+      s.status.lastContactUtc = NowUtc();
+    }
   }
   if (refill) {
     Log(t.id, "filling the gap with a download");
