@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "failpoints.h"
 #include "modem.h"
@@ -385,6 +387,49 @@ TEST_F(CollectorTest, NeverDownloadsAnotherPortsTerminal) {
   EXPECT_TRUE(Stored().empty());
   EXPECT_EQ(other.records().size(), 6u);
   EXPECT_TRUE(other.commands().empty());
+}
+
+// SIGHUP's path: a good file replaces the terminals (keeping the state of
+// those that stay), a bad one changes nothing.
+TEST_F(CollectorTest, ReadsItsFileAgain) {
+  // Downloads due only at a time of day just past, so that no terminal's
+  // thread talks to the (single-threaded) virtual terminal meanwhile.
+  const int64_t past = NowUtc() - 120;
+  char at[8];
+  std::snprintf(at, sizeof at, "%02d:%02d", static_cast<int>(past / 3600 % 24),
+                static_cast<int>(past / 60 % 60));
+  const std::string schedule = std::string("at = [\"") + at + "\"]\nzone = \"UTC\"\n";
+  const std::string file = spoolDir.path() + "site.toml";
+  auto write = [&](const std::string& extra) {
+    std::ofstream(file) << "site = \"plant-1\"\n[[terminal]]\nid = \"gate-1\"\n"
+                           "ip = \"127.0.9.1\"\n"
+                        << schedule << extra;
+  };
+  write("");
+  LoadedConfig loaded = LoadConfig(file);
+  ASSERT_TRUE(loaded.ok());
+  Load({1});
+  Collector c(loaded.config, store, site.env);
+  ASSERT_TRUE(c.CollectTerminal(0).ok);
+  std::atomic<bool> stop{false}, reload{false};
+  std::thread run([&] { c.Run(stop, reload); });
+  auto settle = [&] {
+    for (int i = 0; i < 100 && reload; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  };
+  write("[[terminal]]\nid = \"gate-2\"\nip = \"127.0.9.3\"\n" + schedule);
+  reload = true;
+  settle();
+  write("[[terminal]]\nid = \"gate-3\"\nip = \"nowhere\"\n");
+  reload = true;
+  settle();
+  stop = true;
+  run.join();
+  const auto terminals = c.Terminals();
+  ASSERT_EQ(terminals.size(), 2u);
+  EXPECT_EQ(terminals[1].id, "gate-2");
+  EXPECT_TRUE(terminals[0].lastSuccessUtc);  // gate-1 kept its state
 }
 
 TEST(CollectorSchedule, BackoffDoublesUpToItsCap) {

@@ -315,6 +315,8 @@ LoadedConfig ParseConfig(const std::string& text, const std::string& path) {
       r.Problem(t.line, "terminal \"" + t.id + "\": " + LinkText(t) + " is configured twice " +
                             "(first on line " + std::to_string(links[link]) + ")");
   }
+  std::stable_sort(out.problems.begin(), out.problems.end(),
+                   [](const ConfigProblem& a, const ConfigProblem& b) { return a.line < b.line; });
   return out;
 }
 
