@@ -131,6 +131,9 @@ TEST_F(CollectE2e, CheckNamesEveryMistakeWithItsLine) {
   EXPECT_NE(err.find("site.toml:5: every must be a duration"), std::string::npos) << err;
   WriteSite({"127.0.61.1"});
   EXPECT_EQ(Run({"collect", "--check", Site()}), 0);
+  // Reading a store that is not there is an error; nothing is made.
+  EXPECT_EQ(Run({"records", "--store", ports.dir() + "/typo.db"}), 2);
+  EXPECT_FALSE(std::ifstream(ports.dir() + "/typo.db"));
 }
 
 TEST_F(CollectE2e, OnceCollectsEveryTerminalAndRecordsReadsThem) {

@@ -1,5 +1,7 @@
 // pclog collect: runs a site's collector from its file (or checks the file,
 // or collects every terminal once). pclog records: reads the store.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -120,6 +122,12 @@ int Records(const RecordsArgs& a) {
     url = c.config.store;
   } else if (url.find(':') == std::string::npos) {
     url = "sqlite:" + url;  // a plain file name is a SQLite store
+  }
+  // Reading never makes a store: a mistyped file name is an error, not an
+  // empty database.
+  if (url.rfind("sqlite:", 0) == 0 && ::access(url.c_str() + 7, F_OK) != 0) {
+    std::fprintf(stderr, "store: there is no %s\n", url.c_str() + 7);
+    return 2;
   }
   try {
     std::unique_ptr<Store> store = OpenStore(url);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <vector>
 
@@ -17,6 +18,10 @@ namespace {
 class SqliteConnection : public SqlConnection {
  public:
   explicit SqliteConnection(const std::string& path) : path_(path) {
+    // The file's folder is made when missing (a fresh state directory).
+    std::error_code ec;
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
     if (sqlite3_open_v2(path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
