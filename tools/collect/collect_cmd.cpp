@@ -9,6 +9,7 @@
 #include "../pclog/global_options.h"
 #include "collect_commands.h"
 #include "collector.h"
+#include "failpoints.h"
 #include "log.h"
 
 namespace collect {
@@ -69,6 +70,10 @@ int Collect(const CollectArgs& a) {
   sa.sa_handler = OnHangUp;
   sigaction(SIGHUP, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+  // The environment is read here, before any thread: the failpoints and the
+  // host's zone.
+  Failpoints::Fails("");
+  LocalDay(NowUtc(), "");
   Collector collector(c.config, *store, wpl::ProcessEnv());
   if (a.once) return collector.RunOnce(&g_stop);
   // --http and --token are kept for the status server.

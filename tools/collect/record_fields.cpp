@@ -10,26 +10,24 @@ namespace collect {
 namespace {
 
 // The zone of the C library is one setting of the process: every reading of
-// another zone takes this lock around setting TZ and reading the time.
+// another zone takes this lock around setting TZ and reading the time. TZ is
+// never removed, only given another value (the host's zone is
+// ":/etc/localtime" when the process had none): glibc then swaps one string
+// and never moves the environment under a thread reading another variable.
 std::mutex g_zoneMutex;
 
 std::tm InZone(int64_t unixSeconds, const std::string& zone) {
+  static const std::string hostZone = [] {
+    const char* tz = std::getenv("TZ");
+    return std::string(tz ? tz : ":/etc/localtime");
+  }();
   const std::time_t t = static_cast<std::time_t>(unixSeconds);
   std::tm tm{};
   std::lock_guard lock(g_zoneMutex);
-  if (zone.empty()) {
-    localtime_r(&t, &tm);
-    return tm;
-  }
-  const char* old = std::getenv("TZ");
-  const std::string saved = old ? old : "";
-  ::setenv("TZ", zone.c_str(), 1);
+  ::setenv("TZ", zone.empty() ? hostZone.c_str() : zone.c_str(), 1);
   ::tzset();
   localtime_r(&t, &tm);
-  if (old)
-    ::setenv("TZ", saved.c_str(), 1);
-  else
-    ::unsetenv("TZ");
+  ::setenv("TZ", hostZone.c_str(), 1);
   ::tzset();
   return tm;
 }
