@@ -1,5 +1,6 @@
-// The spool: whole batches back in the order they were written, and files a
-// crash left half-written dropped (their batches were never committed).
+// The spool: whole batches back in the order they were written; a temporary
+// file a crash left is removed, and a file that is not a whole batch set
+// aside.
 #include "spool.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ TEST(Spool, GivesBatchesBackInOrder) {
   EXPECT_EQ(spool.Pending("gate/1").size(), 1u);
 }
 
-TEST(Spool, DropsWhatACrashLeftHalfWritten) {
+TEST(Spool, SetsAsideWhatIsNotWhole) {
   wpl::testing::TempDir dir;
   Spool spool(dir.path() + "spool");
   std::string error;
@@ -50,10 +51,15 @@ TEST(Spool, DropsWhatACrashLeftHalfWritten) {
   std::ofstream(folder + "/00000000000000000002-000000.batch")
       << "pclog-batch 1\nterminal t\nsource download\nkey k\nreceived 1\nday 2026-12-09\n"
          "records 2\n0001a3040801\n";  // no closing line
+  std::ofstream(folder + "/00000000000000000003-000000.batch")
+      << "pclog-batch 1\nterminal t\nreceived soon\nrecords many\nend\n";
   const auto pending = spool.Pending("t");
   ASSERT_EQ(pending.size(), 1u);
   EXPECT_EQ(pending[0].batch.key, whole.key);
   EXPECT_FALSE(std::ifstream(folder + "/00000000000000000002-000000.batch"));
+  EXPECT_TRUE(std::ifstream(folder + "/00000000000000000002-000000.batch.bad"));
+  EXPECT_TRUE(std::ifstream(folder + "/00000000000000000003-000000.batch.bad"));
+  EXPECT_FALSE(std::ifstream(folder + "/00000000000000000001-000000.batch.part"));
 }
 
 TEST(Spool, AFullDiskIsReported) {

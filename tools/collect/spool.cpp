@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cinttypes>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -162,19 +163,22 @@ std::vector<Spool::Entry> Spool::Pending(const std::string& terminal) {
       else if (word == "key")
         b.key = rest;
       else if (word == "received")
-        b.receivedUtc = std::stoll(rest);
+        ok = std::sscanf(rest.c_str(), "%" SCNd64, &b.receivedUtc) == 1;
       else if (word == "day")
         ok = std::sscanf(rest.c_str(), "%d-%d-%d", &b.day.year, &b.day.month, &b.day.day) == 3;
       else if (word == "records")
-        count = std::stoull(rest);
+        ok = std::sscanf(rest.c_str(), "%zu", &count) == 1;
       else if (auto raw = RawFromHex(word))
         b.records.push_back(*raw);
       else
         ok = false;
     }
-    if (b.terminal != terminal) continue;  // not this terminal's: left alone
+    if (ok && ended && b.terminal != terminal) continue;  // not this terminal's: left alone
     if (!ended || !ok || b.records.size() != count) {
-      ::unlink(path.c_str());  // torn: never committed, so the terminal still holds it
+      // Not a whole batch. Its terminal has not been cleared since (no
+      // download runs while a batch waits here), so it still holds the
+      // records: the file is set aside, for a person to look at.
+      ::rename(path.c_str(), (path + ".bad").c_str());
       continue;
     }
     out.push_back(std::move(entry));

@@ -5,9 +5,10 @@
 //
 // One file per batch in a folder per terminal, written under a temporary
 // name, synced, renamed and the folder synced: a file under its final name
-// is whole. A file without its closing line is from a write that never
-// finished, so its batch was never committed and its terminal never
-// cleared; it is dropped.
+// is whole, and a temporary one a crash left is removed. A file that does
+// not read as a whole batch is renamed to .bad and left for a person: its
+// terminal still holds the records, since no download (and so no clear)
+// runs while a batch of its terminal waits here.
 #pragma once
 #include <atomic>
 #include <string>
