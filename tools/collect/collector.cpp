@@ -34,6 +34,19 @@ std::string Counted(const CommitResult& r) {
 
 }  // namespace
 
+// A conversation that ends in an exception the collector did not expect
+// (the store's, the library's) fails that conversation, not the collector.
+template <class F>
+auto Collector::Guarded(size_t index, F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const std::exception& e) {
+    Log(config_.terminals.at(index).id, std::string("conversation failed: ") + e.what());
+    ++failed_;
+    return decltype(f()){};
+  }
+}
+
 seconds Backoff(int failures, seconds cap) {
   if (failures <= 0) return seconds{0};
   int64_t s = 10;
@@ -331,7 +344,7 @@ int Collector::RunOnce(const std::atomic<bool>* stop) {
         ++failed;
         continue;
       }
-      reports_[i] = CollectTerminal(i);
+      reports_[i] = Guarded(i, [&] { return CollectTerminal(i); });
       if (!reports_[i].ok) ++failed;
     }
   };
@@ -371,7 +384,7 @@ void Collector::RunTerminal(size_t index, const std::atomic<bool>& stop) {
   while (!stopping()) {
     now = steady_clock::now();
     if (t.watches() && now >= nextPoll) {
-      PollLive(index);
+      Guarded(index, [&] { return PollLive(index); });
       nextPoll = steady_clock::now() + config_.poll;
     }
     if (downloadDue && now >= due) {
@@ -379,7 +392,7 @@ void Collector::RunTerminal(size_t index, const std::atomic<bool>& stop) {
       while (!stopping() && !downloads_->try_acquire_for(std::chrono::milliseconds(100))) {
       }
       if (stopping()) break;
-      const StepReport r = CollectTerminal(index);
+      const StepReport r = Guarded(index, [&] { return CollectTerminal(index); });
       downloads_->release();
       int failures;
       {

@@ -112,6 +112,8 @@ class Collector : public StatusSource {
   void Contact(TerminalState& s, bool ok, const std::string& error, bool answered);
   void CountStored(TerminalState& s, const CommitResult& r);
   void Apply(SiteConfig config);
+  template <class F>
+  auto Guarded(size_t index, F&& f) -> decltype(f());
   void RunTerminal(size_t index, const std::atomic<bool>& stop);
   void StopThreads();
   void StartThreads(const std::atomic<bool>& stop);
