@@ -25,7 +25,8 @@ APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libg
   libbenchmark-dev libcli11-dev pkg-config gawk zip unzip \
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 \
   wine64 xvfb xauth libcpp-httplib-dev nlohmann-json3-dev chromium \
-  python3 python3-venv mono-mcs mono-runtime fp-compiler fp-units-rtl
+  python3 python3-venv mono-mcs mono-runtime fp-compiler fp-units-rtl \
+  libtomlplusplus-dev libsqlite3-dev libpq-dev postgresql
 DEPS_STAMP := $(BUILD)/.deps-ok
 
 .PHONY: all build demo test deps linux win32 win64 fuzz fuzz-long package readme bindings clean

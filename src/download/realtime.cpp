@@ -22,7 +22,7 @@ static constexpr const link::LanExport& kLanRow = link::LanRow("_LANREALDOWNLOAD
 RealtimeFetch Fetched(std::span<const uint8_t> reply) {
   const auto record = RealtimeRecord(reply);
   if (!record) return {};
-  return {RealtimeOutcome::kRecord, RealtimeText(*record)};
+  return {RealtimeOutcome::kRecord, RealtimeText(*record), *record};
 }
 
 // The exchange on a port that opened: frame, ACK, 0x15, the reply, ACK.

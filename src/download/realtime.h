@@ -46,6 +46,7 @@ enum class RealtimeOutcome {
 struct RealtimeFetch {
   RealtimeOutcome outcome = RealtimeOutcome::kFailed;
   std::string text = kNoRecordText;  // the record's text, else the twenty zeros
+  std::array<uint8_t, 6> record{};   // kRecord: the record's own six bytes
 };
 
 // Over the serial line: port `port` at 57600 (the next ports only when it

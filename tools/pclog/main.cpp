@@ -1,5 +1,8 @@
 // pclog: the library's conversations and conversions from the command line.
 #include "commands.h"
+#ifdef WPL_WITH_COLLECTOR
+#include "collect_commands.h"
+#endif
 
 int main(int argc, char** argv) {
   CLI::App app{"Talk to KORVANE terminals and convert their record files"};
@@ -17,5 +20,8 @@ int main(int argc, char** argv) {
   pclog::AddPersonnel(app, env);
   pclog::AddFingerprint(app, env);
   pclog::AddBackup(app, env);
+#ifdef WPL_WITH_COLLECTOR
+  collect::AddCollectCommands(app);
+#endif
   return global.Run(argc, argv);
 }
