@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "../pclog/global_options.h"
@@ -11,6 +12,9 @@
 #include "collector.h"
 #include "failpoints.h"
 #include "log.h"
+#ifdef WPL_WITH_COLLECTOR_HTTP
+#include "http_server.h"
+#endif
 
 namespace collect {
 namespace {
@@ -76,8 +80,40 @@ int Collect(const CollectArgs& a) {
   LocalDay(NowUtc(), "");
   Collector collector(c.config, *store, wpl::ProcessEnv());
   if (a.once) return collector.RunOnce(&g_stop);
-  // --http and --token are kept for the status server.
+#ifdef WPL_WITH_COLLECTOR_HTTP
+  // The status page and the API, for as long as the collector runs.
+  std::unique_ptr<HttpServer> http;
+  if (!a.http.empty()) {
+    const auto listen = ParseListenAddress(a.http);
+    if (!listen) {
+      Log("", "http: not an address and port: " + a.http);
+      return 2;
+    }
+    // The token from the environment keeps it out of the process list.
+    const char* fromEnv = std::getenv("PCLOG_HTTP_TOKEN");
+    const std::string token = !a.token.empty() ? a.token : fromEnv ? fromEnv : "";
+    if (const std::string refused = ListenRefusal(listen->address, token); !refused.empty()) {
+      Log("", "http: " + refused);
+      return 2;
+    }
+    http = std::make_unique<HttpServer>(collector, listen->address, listen->port, token);
+    if (!http->Start()) {
+      Log("", "http: " + http->error());
+      return 2;
+    }
+    Log("", "http: serving on " + (listen->address.empty() ? "127.0.0.1" : listen->address) + ":" +
+                std::to_string(http->port()));
+  }
+#else
+  if (!a.http.empty()) {
+    Log("", "http: this pclog was built without the HTTP side (cpp-httplib, nlohmann/json)");
+    return 2;
+  }
+#endif
   collector.Run(g_stop, g_reload);
+#ifdef WPL_WITH_COLLECTOR_HTTP
+  if (http) http->Stop();
+#endif
   return 0;
 }
 
@@ -176,7 +212,8 @@ void AddCollectCommands(CLI::App& app) {
   collect->add_flag("--once", ca->once,
                     "Download every terminal once and exit: 0 when all were collected");
   collect->add_option("--http", ca->http, "Serve status and records on ADDR:PORT");
-  collect->add_option("--token", ca->token, "Token the HTTP API asks for");
+  collect->add_option("--token", ca->token,
+                      "Token the HTTP API asks for (or PCLOG_HTTP_TOKEN); needed off loopback");
   collect->callback([ca, config, check] {
     if (check->count()) throw CLI::RuntimeError(Check(ca->check));
     if (!config->count())
