@@ -182,6 +182,71 @@ TEST_F(CollectE2e, OnceFailsWhenATerminalWasNotCollected) {
   EXPECT_EQ(Lines().size(), 5u);
 }
 
+// pclog-sim whose state (what each terminal holds at the end, how often it
+// was cleared) is read back when it stops.
+class StatefulSim {
+ public:
+  StatefulSim(const std::string& dir, std::vector<std::string> args)
+      : state_(dir + "/sim-state"), ready_(dir + "/sim-ready") {
+    args.push_back("--ready");
+    args.push_back(ready_);
+    args.insert(args.begin(), PCLOG_SIM);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int o = ::open(state_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(o, 1);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    for (int i = 0; i < 500 && !std::ifstream(ready_); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ~StatefulSim() { Stop(); }
+  // Stops it; its state as it printed it.
+  std::string Stop() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    return Cli::Read(state_);
+  }
+
+ private:
+  std::string state_, ready_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(CollectE2e, ADownloadCutHalfwayStoresNothingAndClearsNothing) {
+  const std::string ip = "127.0.61.9";
+  StatefulSim sim(ports.dir(), {"--tcp", ip + ",close-after-bytes=400", "--records", "100"});
+  WriteSite({ip});
+  std::string err;
+  EXPECT_EQ(Run({"collect", "--config", Site(), "--once"}, {}, &err), 1);
+  EXPECT_NE(err.find("download broke off"), std::string::npos) << err;
+  EXPECT_TRUE(Lines().empty());
+  const std::string state = sim.Stop();
+  EXPECT_NE(state.find("\"records\":100,\"clears\":0"), std::string::npos) << state;
+}
+
+TEST_F(CollectE2e, AClearLostIsFollowedByRepeatsAbsorbed) {
+  const std::string ip = "127.0.61.10";
+  StatefulSim sim(ports.dir(),
+                  {"--tcp", ip, "--records", "30", "--command-fault", "0x0d:frame:silent"});
+  WriteSite({ip});
+  ASSERT_EQ(Run({"collect", "--config", Site(), "--once"}), 0);
+  std::string err;
+  ASSERT_EQ(Run({"collect", "--config", Site(), "--once"}, {}, &err), 0);
+  EXPECT_NE(err.find("30 records, 0 stored, 30 duplicates"), std::string::npos) << err;
+  EXPECT_EQ(Lines().size(), 30u);
+  EXPECT_EQ(Raws().size(), 30u);
+  const std::string state = sim.Stop();
+  EXPECT_NE(state.find("\"records\":30,\"clears\":0"), std::string::npos) << state;
+}
+
 // Ended at once (as by SIGKILL) after each step, then run again: every
 // record once.
 class CollectKilled : public CollectE2e, public ::testing::WithParamInterface<const char*> {};

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <numeric>
+#include <set>
 
 #include "collector.h"
 #include "network_site.h"
 #include "pg_server.h"
+#include "sim_process.h"
 #include "store_backend.h"
 
 namespace collect {
@@ -75,6 +78,34 @@ TEST(CollectorOnPostgresql, StartedWhileTheServerIsDown) {
   auto other = OpenStore(url);
   EXPECT_FALSE(other->LockSite("plant-3"));  // taken with the store
   EXPECT_EQ(other->Records({}).size(), 1u);
+}
+
+// pclog collect and pclog records on PostgreSQL, end to end against
+// pclog-sim: two terminals, collected twice, every record once.
+TEST(CollectOnPostgresql, EndToEnd) {
+  wpl::e2e::PortFolder ports;
+  const std::string ready = ports.dir() + "/ready";
+  wpl::e2e::SimProcess sim(
+      {"--tcp", "127.0.63.1", "--tcp", "127.0.63.2", "--records", "25", "--ready", ready}, ready);
+  const std::string site = ports.dir() + "/site.toml";
+  std::ofstream(site) << "site = \"office\"\nstore = \"" << testing::FreshStoreUrl()
+                      << "\"\n[[terminal]]\nid = \"a\"\nip = \"127.0.63.1\"\nevery = \"1h\"\n"
+                         "[[terminal]]\nid = \"b\"\nip = \"127.0.63.2\"\nevery = \"1h\"\n";
+  const std::string cli = PCLOG_CLI;
+  ASSERT_EQ(std::system((cli + " collect --config " + site + " --once 2>/dev/null").c_str()), 0);
+  ASSERT_EQ(std::system((cli + " collect --config " + site + " --once 2>/dev/null").c_str()), 0);
+  FILE* out = ::popen((cli + " records --config " + site + " --format csv").c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  int lines = 0;
+  char line[512];
+  std::set<std::string> seen;
+  while (std::fgets(line, sizeof line, out)) {
+    ++lines;
+    seen.insert(line);
+  }
+  EXPECT_EQ(::pclose(out), 0);
+  EXPECT_EQ(lines, 51);  // the header and 25 records of each terminal
+  EXPECT_EQ(seen.size(), 51u);
 }
 
 }  // namespace

@@ -257,6 +257,13 @@ TEST_F(CollectorTest, LiveRecordsLaterDownloadedInBulkAreStoredOnce) {
   // Two identical live punches in a row read as the terminal's repeat until
   // the download shows both.
   EXPECT_EQ(Stored(), (std::vector<int>{1, 2}));
+  // The punches are of 4 March 08:0x by the terminal's clock: its offset
+  // from the host's is that far off, to the minute.
+  const auto offset = c.Terminals()[0].clockOffsetSeconds;
+  ASSERT_TRUE(offset);
+  const int64_t made = 1772582400 + 8 * 3600 + 2 * 60;  // 2026-03-04T08:02 as UTC
+  EXPECT_NEAR(static_cast<double>(*offset),
+              static_cast<double>(made - LocalWallSeconds(NowUtc(), "")), 120.0);
   ASSERT_TRUE(c.CollectTerminal(0).ok);
   EXPECT_EQ(Stored(), All());
   for (const RecordRow& r : store.Records({})) EXPECT_EQ(r.source, r.id == 3 ? "download" : "live");

@@ -47,8 +47,15 @@ class SqlStore : public Store {
   explicit SqlStore(std::unique_ptr<SqlConnection> db) : db_(std::move(db)) { Migrate(); }
 
   CommitResult Commit(const Batch& b) override {
+    // The fields of every record are worked out before the store is taken:
+    // other conversations' commits need not wait for it.
+    Decoded d;
+    for (const Raw& raw : b.records) {
+      d.hex.push_back(RawHex(raw));
+      d.fields.push_back(DecodeFields(raw, b.day));
+    }
     std::lock_guard lock(mutex_);
-    return InTransaction([&] { return b.source == Source::kLive ? Live(b) : Download(b); });
+    return InTransaction([&] { return b.source == Source::kLive ? Live(b, d) : Download(b, d); });
   }
 
   std::vector<RecordRow> Records(const RecordFilter& f) override {
@@ -182,12 +189,16 @@ class SqlStore : public Store {
 
   struct NewRow {
     int64_t id;
-    const Raw* raw;
+    size_t at;  // the record's place in the batch
     std::optional<int64_t> generation, ordinal;
+  };
+  struct Decoded {
+    std::vector<std::string> hex;
+    std::vector<RecordFields> fields;
   };
   // On PostgreSQL rows go in statements of up to 200: one round trip for
   // each rather than one for every record.
-  void Insert(const Batch& b, const std::vector<NewRow>& rows, int64_t batch) {
+  void Insert(const Batch& b, const Decoded& d, const std::vector<NewRow>& rows, int64_t batch) {
     const size_t kPerStatement = db_->RowsPerInsert();
     auto opt = [](std::optional<int64_t> v) { return v ? SqlValue(*v) : SqlValue(nullptr); };
     const std::string source = kSourceText[static_cast<int>(b.source)];
@@ -201,12 +212,12 @@ class SqlStore : public Store {
       p.reserve(n * 12);
       for (size_t i = 0; i < n; ++i) {
         const NewRow& r = rows[from + i];
-        const RecordFields f = DecodeFields(*r.raw, b.day);
+        const RecordFields& f = d.fields[r.at];
         sql += i ? ", (" : "(";
         for (int k = 1; k <= 12; ++k)
           sql += "$" + std::to_string(p.size() + k) + (k < 12 ? ", " : ")");
         for (SqlValue v : {SqlValue(r.id), SqlValue(b.terminal), opt(r.generation), opt(r.ordinal),
-                           SqlValue(RawHex(*r.raw)), SqlValue(int64_t{f.person}),
+                           SqlValue(d.hex[r.at]), SqlValue(int64_t{f.person}),
                            f.time ? SqlValue(*f.time) : SqlValue(nullptr), SqlValue(int64_t{f.tag}),
                            SqlValue(source), SqlValue(batch), SqlValue(received),
                            SqlValue(int64_t{b.source == Source::kLive})})
@@ -225,7 +236,7 @@ class SqlStore : public Store {
          static_cast<int64_t>(b.records.size()), r.stored, r.duplicates});
   }
 
-  CommitResult Download(const Batch& b) {
+  CommitResult Download(const Batch& b, const Decoded& d) {
     CommitResult r;
     if (Replayed(b, r)) return r;
     TerminalRow t = Terminal(b.terminal);
@@ -236,8 +247,7 @@ class SqlStore : public Store {
         "AND ordinal IS NOT NULL ORDER BY ordinal",
         {b.terminal, t.generation});
     bool continues = known.size() <= b.records.size();
-    for (size_t i = 0; continues && i < known.size(); ++i)
-      continues = known[i][0] == RawHex(b.records[i]);
+    for (size_t i = 0; continues && i < known.size(); ++i) continues = known[i][0] == d.hex[i];
     size_t first = known.size();
     if (!continues) {
       ++t.generation;
@@ -253,7 +263,7 @@ class SqlStore : public Store {
       unplaced[row[1].value_or("")].push_back(Int(row[0]));
     std::vector<size_t> fresh;
     for (size_t i = first; i < b.records.size(); ++i) {
-      auto it = unplaced.find(RawHex(b.records[i]));
+      auto it = unplaced.find(d.hex[i]);
       if (it != unplaced.end() && !it->second.empty()) {
         db_->Run("UPDATE records SET generation = $2, ordinal = $3 WHERE id = $1",
                  {it->second.front(), t.generation, static_cast<int64_t>(i + 1)});
@@ -267,9 +277,8 @@ class SqlStore : public Store {
     if (!fresh.empty()) {
       int64_t id = Take("record", static_cast<int64_t>(fresh.size()));
       std::vector<NewRow> rows;
-      for (size_t i : fresh)
-        rows.push_back({id++, &b.records[i], t.generation, static_cast<int64_t>(i + 1)});
-      Insert(b, rows, r.batch);
+      for (size_t i : fresh) rows.push_back({id++, i, t.generation, static_cast<int64_t>(i + 1)});
+      Insert(b, d, rows, r.batch);
     }
     r.stored = static_cast<int64_t>(fresh.size());
     db_->Run("UPDATE terminals SET generation = $2, known = $3 WHERE id = $1",
@@ -278,13 +287,13 @@ class SqlStore : public Store {
     return r;
   }
 
-  CommitResult Live(const Batch& b) {
+  CommitResult Live(const Batch& b, const Decoded& d) {
     CommitResult r;
     if (Replayed(b, r)) return r;
     TerminalRow t = Terminal(b.terminal);
     r.batch = Take("batch", 1);
-    for (const Raw& raw : b.records) {
-      const std::string hex = RawHex(raw);
+    for (size_t k = 0; k < b.records.size(); ++k) {
+      const std::string& hex = d.hex[k];
       if (t.lastLive == hex) {  // the terminal's repeat after a missed acknowledgement
         ++r.duplicates;
         continue;
@@ -299,7 +308,7 @@ class SqlStore : public Store {
         ++r.duplicates;
         continue;
       }
-      Insert(b, {{Take("record", 1), &raw, std::nullopt, std::nullopt}}, r.batch);
+      Insert(b, d, {{Take("record", 1), k, std::nullopt, std::nullopt}}, r.batch);
       ++r.stored;
     }
     db_->Run("UPDATE terminals SET last_live = $2 WHERE id = $1",
