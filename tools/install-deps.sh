@@ -14,7 +14,9 @@ missing=()
 for pkg in "$@"; do installed "$pkg" || missing+=("$pkg"); done
 if [[ ${#missing[@]} -gt 0 ]]; then
   echo "installing: ${missing[*]}"
-  $SUDO apt-get update -qq
+  # One list that fails to come (a mirror in the middle of a sync) need not
+  # stop the install: the packages may well be in the lists that did.
+  $SUDO apt-get update -qq || echo "apt-get update reported errors; installing from the lists there are"
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 fi
