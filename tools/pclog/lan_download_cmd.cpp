@@ -20,7 +20,7 @@
 #include "download/network_download.h"
 #include "download/packets.h"
 #include "link/ipv4_text.h"
-#include "progress_board.h"
+#include "progress.h"
 
 namespace pclog {
 namespace {
