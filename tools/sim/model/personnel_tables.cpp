@@ -1,5 +1,7 @@
 #include "personnel_tables.h"
 
+#include "personnel/personnel.h"
+
 namespace wpl::sim {
 namespace {
 
@@ -8,7 +10,7 @@ using Payload = std::span<const uint8_t>;
 uint16_t Number(Payload p, size_t at) { return static_cast<uint16_t>(p[at] << 8 | p[at + 1]); }
 
 // A voice entry: 16 bytes of values, the text's length L, the L bytes.
-constexpr size_t kVoiceHead = 17;
+using personnel::kVoiceHead;
 
 template <typename Bytes>
 void JsonBytes(std::ostream& o, const Bytes& bytes) {

@@ -22,9 +22,9 @@
 #include "block_reader.h"
 #include "card_table.h"
 #include "download_server.h"
+#include "fingerprint_module.h"
 #include "line_peer.h"
 #include "personnel_tables.h"
-#include "fingerprint_module.h"
 
 namespace wpl::sim {
 

@@ -5,8 +5,10 @@
 
 #include "fingerprint/backup_packet.h"
 #include "link/command_frame.h"
+#include "link/lan_connection.h"
 #include "link/serial_link.h"
 #include "platform/full_write.h"
+#include "settings/line_speed.h"
 
 namespace wpl::sim {
 namespace {
@@ -14,13 +16,13 @@ namespace {
 using link::kAck;
 using link::kFrameSize;
 using link::kNak;
+using link::kNetworkAddress;
 using link::kSignature;
-constexpr uint8_t kNetworkAddress = 0xFA;
 
 // The speed setting opens with 20 'c' and 20 'j'; 13 request bytes follow.
-constexpr size_t kPreambleHalf = 20;
-constexpr size_t kPreamble = 2 * kPreambleHalf;
-constexpr size_t kSpeedRequest = 13;
+constexpr size_t kPreamble = settings::kPreambleSize;
+constexpr size_t kPreambleHalf = kPreamble / 2;
+constexpr size_t kSpeedRequest = settings::kSpeedRequestSize;
 
 // A byte sent at another speed reaches the host as something else.
 constexpr uint8_t Garble(uint8_t b) { return static_cast<uint8_t>(0x80 | (b >> 1) | (b << 7)); }
