@@ -214,7 +214,8 @@ class TerminalModel : public LinePeer {
     ++clears_;
   }
 
-  // What the terminal holds, as one JSON object.
+  // What the terminal holds, as one JSON object (compact, in this order).
+  nlohmann::ordered_json State() const;
   std::string StateJson() const;
 
  private:
