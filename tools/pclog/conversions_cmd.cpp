@@ -63,10 +63,10 @@ int Dump(const std::vector<uint8_t>& bytes, size_t size, DumpFormat format, Read
         for (size_t i = 0; i < fields.size(); ++i)
           out += (i ? "," : "") + csv::Field(fields[i].value);
       } else {
+        Json line;
         for (const DumpField& f : fields)
-          out += (out.empty() ? "{" : ",") + JsonString(f.name) + ":" +
-                 (f.number ? f.value : JsonString(f.value));
-        out += '}';
+          line[f.name] = f.number ? Json::parse(f.value) : Json(f.value);
+        out = JsonText(line);
       }
       std::printf("%s\n", out.c_str());
     }
