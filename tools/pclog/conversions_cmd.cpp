@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "csv.h"
 #include "records/consumption_record.h"
 #include "records/conversion.h"
 
@@ -29,13 +30,6 @@ struct Reading {
 };
 
 enum class DumpFormat { kText, kCsv, kJsonLines };
-
-std::string Csv(const std::string& value) {
-  if (value.find_first_of(",\"\n") == std::string::npos) return value;
-  std::string quoted = "\"";
-  for (char c : value) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + '"';
-}
 
 // Walks the file as the conversion does: a valid record moves the walk past
 // it, an invalid one one byte on. As text every position tried is printed
@@ -66,12 +60,13 @@ int Dump(const std::vector<uint8_t>& bytes, size_t size, DumpFormat format, Read
           out += '\n';
           header = false;
         }
-        for (size_t i = 0; i < fields.size(); ++i) out += (i ? "," : "") + Csv(fields[i].value);
+        for (size_t i = 0; i < fields.size(); ++i)
+          out += (i ? "," : "") + csv::Field(fields[i].value);
       } else {
+        Json line;
         for (const DumpField& f : fields)
-          out += (out.empty() ? "{" : ",") + JsonString(f.name) + ":" +
-                 (f.number ? f.value : JsonString(f.value));
-        out += '}';
+          line[f.name] = f.number ? Json::parse(f.value) : Json(f.value);
+        out = JsonText(line);
       }
       std::printf("%s\n", out.c_str());
     }

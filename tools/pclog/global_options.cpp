@@ -10,7 +10,7 @@ namespace {
 
 std::mutex fieldsMutex;
 bool collecting = false;
-std::vector<std::pair<std::string, std::string>> fields;
+std::vector<std::pair<std::string, Json>> fields;
 
 // Stdout of the command, gathered in a temporary file while it runs: every
 // command's lines end up in its JSON object, including commands that print
@@ -62,26 +62,13 @@ std::unique_ptr<StdoutCapture> capture;
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + '"';
+std::string JsonText(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-void AddJsonField(std::string_view key, std::string json) {
+void AddJsonField(std::string_view key, Json value) {
   std::lock_guard lock(fieldsMutex);
-  if (collecting) fields.emplace_back(key, std::move(json));
+  if (collecting) fields.emplace_back(key, std::move(value));
 }
 
 GlobalOptions::GlobalOptions(CLI::App& app, wpl::Env& env) : app_(app), env_(env) {
@@ -119,19 +106,16 @@ int GlobalOptions::Run(int argc, char** argv) {
   if (!capture) return code;
   const std::vector<std::string> lines = capture->Lines();
   capture.reset();
-  std::string json = "{\"command\":";
   const auto used = app_.get_subcommands();
-  json += JsonString(used.empty() ? "" : used.front()->get_name());
-  json += ",\"result\":" + std::to_string(code);
-  if (!error.empty()) json += ",\"error\":" + JsonString(error);
+  Json summary = {{"command", used.empty() ? "" : used.front()->get_name()}, {"result", code}};
+  if (!error.empty()) summary["error"] = error;
   {
     std::lock_guard lock(fieldsMutex);
-    for (const auto& [key, value] : fields) json += "," + JsonString(key) + ":" + value;
+    for (const auto& [key, value] : fields) summary[key] = value;
     collecting = false;
   }
-  json += ",\"lines\":[";
-  for (size_t i = 0; i < lines.size(); ++i) json += (i ? "," : "") + JsonString(lines[i]);
-  json += "]}\n";
+  summary["lines"] = lines;
+  const std::string json = JsonText(summary) + "\n";
   if (std::fputs(json.c_str(), stdout) < 0 || std::fflush(stdout) != 0) return code ? code : 1;
   return code;
 }

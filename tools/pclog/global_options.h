@@ -4,9 +4,11 @@
 // subcommand; a command adds its own summary fields with Field().
 #pragma once
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <concepts>
 #include <cstdio>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
@@ -15,24 +17,26 @@
 
 namespace pclog {
 
+using Json = nlohmann::ordered_json;
+
+// `value` as compact JSON; bytes that are not UTF-8 (a name in the
+// terminal's code page) are shown as U+FFFD rather than written as invalid
+// JSON.
+std::string JsonText(const Json& value);
 // `text` as a JSON string, quotes included.
-std::string JsonString(std::string_view text);
+inline std::string JsonString(std::string_view text) { return JsonText(std::string(text)); }
 
-inline std::string JsonValue(bool v) { return v ? "true" : "false"; }
-template <std::integral T>
-requires(!std::same_as<T, bool>) std::string JsonValue(T v) { return std::to_string(v); }
-inline std::string JsonValue(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", v);
-  return text;
+template <class T>
+Json JsonValue(const T& v) {
+  return Json(v);
 }
-inline std::string JsonValue(std::string_view v) { return JsonString(v); }
-inline std::string JsonValue(const char* v) { return JsonString(v ? v : ""); }
-inline std::string JsonValue(const std::string& v) { return JsonString(v); }
+// Seconds to the millisecond.
+inline Json JsonValue(double v) { return std::round(v * 1000) / 1000; }
+inline Json JsonValue(const char* v) { return Json(v ? v : ""); }
 
-// Adds `key` with its value, already JSON, to the summary of the running
-// command; nothing without --json.
-void AddJsonField(std::string_view key, std::string json);
+// Adds `key` with its value to the summary of the running command; nothing
+// without --json.
+void AddJsonField(std::string_view key, Json value);
 
 template <class T>
 void Field(std::string_view key, const T& value) {

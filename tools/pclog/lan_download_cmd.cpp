@@ -20,7 +20,7 @@
 #include "download/network_download.h"
 #include "download/packets.h"
 #include "link/ipv4_text.h"
-#include "progress_board.h"
+#include "progress.h"
 
 namespace pclog {
 namespace {
@@ -214,17 +214,17 @@ void AddLanDownload(CLI::App& app, wpl::Env& env) {
     const double wall = Seconds(std::chrono::steady_clock::now() - start).count();
     const bool allDone =
         std::ranges::all_of(outcomes, [](const Outcome& o) { return o.report.result == 0; });
-    std::string terminals;
+    Json terminals = Json::array();
     for (size_t i = 0; i < jobs.size(); ++i) {
       const DownloadReport& r = outcomes[i].report;
-      terminals += (i ? ",{" : "{") + JsonString("ip") + ":" + JsonString(jobs[i].ip) +
-                   ",\"terminal\":" + JsonValue(jobs[i].target.terminal) +
-                   ",\"records\":" + JsonValue(Records(r)) +
-                   ",\"seconds\":" + JsonValue(outcomes[i].seconds) +
-                   ",\"resends\":" + JsonValue(r.resendRequests) +
-                   ",\"result\":" + JsonString(Result(r)) + "}";
+      terminals.push_back({{"ip", jobs[i].ip},
+                           {"terminal", jobs[i].target.terminal},
+                           {"records", Records(r)},
+                           {"seconds", JsonValue(outcomes[i].seconds)},
+                           {"resends", r.resendRequests},
+                           {"result", Result(r)}});
     }
-    AddJsonField("terminals", "[" + terminals + "]");
+    AddJsonField("terminals", std::move(terminals));
     Field("seconds", wall);
     if (jobs.size() == 1 && parallel->count() == 0) {
       PrintSummary(jobs[0], outcomes[0], env.dataDir);

@@ -2,10 +2,8 @@
 // whole table from a CSV file, one call per row. Each single operation is a
 // row of kOperations: its family, name, number arguments, whether a text
 // follows, and its serial and network calls.
-#include <iconv.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -16,8 +14,11 @@
 #include <vector>
 
 #include "commands.h"
+#include "csv.h"
 #include "personnel/name_file.h"
 #include "personnel/personnel.h"
+#include "progress.h"
+#include "recode.h"
 
 namespace pclog {
 namespace {
@@ -26,45 +27,15 @@ using namespace wpl::personnel;
 using Bytes = std::vector<uint8_t>;
 using Numbers = std::vector<int32_t>;
 
-// Texts from UTF-8 to the terminal's code page and back, through iconv.
-class Recoder {
- public:
-  Recoder(const std::string& to, const std::string& from) {
-    if (to.empty() || from.empty()) return;
-    cd_ = iconv_open(to.c_str(), from.c_str());
-    if (cd_ == reinterpret_cast<iconv_t>(-1))
-      throw CLI::ValidationError("--encoding", "unknown encoding " + (to == "UTF-8" ? from : to));
+// A recoder for --encoding; an encoding iconv does not know is refused as
+// the option's value.
+std::unique_ptr<Recoder> OpenRecoder(const std::string& to, const std::string& from) {
+  try {
+    return std::make_unique<Recoder>(to, from);
+  } catch (const Recoder::UnknownEncoding& e) {
+    throw CLI::ValidationError("--encoding", std::string("unknown encoding ") + e.what());
   }
-  ~Recoder() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  Recoder(const Recoder&) = delete;
-  Recoder& operator=(const Recoder&) = delete;
-
-  // Empty when a character has no place in the target code page. `cutEnd`:
-  // the text may end inside a character (a name cut at 8 bytes), which is
-  // left out.
-  std::optional<Bytes> operator()(const std::string& text, bool cutEnd = false) const {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return Bytes(text.begin(), text.end());
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    std::string in = text;
-    Bytes out(in.size() * 4 + 8);
-    char* inp = in.data();
-    size_t inLeft = in.size();
-    auto* outp = reinterpret_cast<char*>(out.data());
-    size_t outLeft = out.size();
-    if (iconv(cd_, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) &&
-        !(cutEnd && errno == EINVAL))
-      return std::nullopt;
-    if (iconv(cd_, nullptr, nullptr, &outp, &outLeft) == static_cast<size_t>(-1))
-      return std::nullopt;
-    out.resize(out.size() - outLeft);
-    return out;
-  }
-
- private:
-  iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
-};
+}
 
 std::string AsText(const Bytes& b) { return {b.begin(), b.end()}; }
 
@@ -189,8 +160,8 @@ void AddOperation(CLI::App* family, const Operation& op, wpl::Env& env) {
   auto text = std::make_shared<std::string>();
   if (op.text) sub->add_option(op.text, *text, "UTF-8, converted with --encoding");
   sub->callback([&env, &op, target, numbers, text, encoding] {
-    const Recoder recode(*encoding, "UTF-8");
-    const auto bytes = recode(*text);
+    const auto recode = OpenRecoder(*encoding, "UTF-8");
+    const auto bytes = (*recode)(*text);
     if (!bytes) {
       std::fprintf(stderr, "the text has characters %s cannot hold\n", encoding->c_str());
       Finish(2);
@@ -212,137 +183,12 @@ void AddOperation(CLI::App* family, const Operation& op, wpl::Env& env) {
 
 // --- Loading from a file -------------------------------------------------
 
-// The fields of one CSV line: commas apart, a field in double quotes may
-// hold commas and doubled quotes.
-std::vector<std::string> CsvFields(const std::string& line) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-      fields.back() += '"';
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + '"';
-}
-
-std::optional<int32_t> Number(const std::string& field, int64_t max) {
-  if (field.empty() || field.size() > 10) return std::nullopt;
-  int64_t v = 0;
-  for (char c : field) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + (c - '0');
-  }
-  if (v > max) return std::nullopt;
-  return static_cast<int32_t>(v);
-}
-
-struct Row {
-  size_t line;
-  Numbers numbers;
-  Bytes text;
-};
-
-// What a table file's rows hold: `numbers` leading numbers (each at most
-// `max`), then a text when `text`.
-struct RowShape {
-  size_t numbers;
-  int64_t max;
-  bool text;
-};
-
-// The rows of a file; rows that cannot be read are reported by line number
-// and counted in `bad`. A first line that does not start with a number is a
-// header.
-std::vector<Row> ReadRows(std::istream& in, const RowShape& shape, const Recoder& recode,
-                          size_t& bad) {
-  std::vector<Row> rows;
-  std::string line;
-  for (size_t number = 1; std::getline(in, line); ++number) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-    if (line.empty() || line[0] == '#') continue;
-    const auto fields = CsvFields(line);
-    Row row{number, {}, {}};
-    std::string problem;
-    if (fields.size() != shape.numbers + (shape.text ? 1 : 0)) {
-      problem = "expected " + std::to_string(shape.numbers) +
-                (shape.text ? " numbers and a text" : " numbers");
-    }
-    for (size_t i = 0; problem.empty() && i < shape.numbers; ++i) {
-      const auto v = Number(fields[i], shape.max);
-      if (!v)
-        problem = "not a number up to " + std::to_string(shape.max) + ": " + fields[i];
-      else
-        row.numbers.push_back(*v);
-    }
-    if (number == 1 && !problem.empty() && !fields.empty() && !Number(fields[0], INT32_MAX))
-      continue;  // a header
-    if (problem.empty() && shape.text) {
-      const auto bytes = recode(fields.back());
-      if (!bytes)
-        problem = "characters the encoding cannot hold";
-      else
-        row.text = *bytes;
-    }
-    if (problem.empty()) {
-      rows.push_back(std::move(row));
-    } else {
-      std::fprintf(stderr, "line %zu: %s\n", number, problem.c_str());
-      ++bad;
-    }
-  }
-  return rows;
-}
-
-// One line on stderr: the bar, redrawn in place when stderr is a terminal;
-// each failed row a line of its own above it.
-class LoadProgress {
- public:
-  explicit LoadProgress(size_t total) : total_(total), live_(::isatty(STDERR_FILENO) != 0) {}
-  ~LoadProgress() {
-    if (live_) std::fputc('\n', stderr);
-  }
-  void Failed(size_t line, const std::string& why) {
-    std::fprintf(stderr, "%sline %zu: %s\n", live_ ? "\r\033[K" : "", line, why.c_str());
-    Draw();
-  }
-  void Step() {
-    ++done_;
-    Draw();
-  }
-
- private:
-  void Draw() const {
-    if (!live_ || total_ == 0) return;
-    constexpr size_t kWidth = 30;
-    const size_t filled = done_ * kWidth / total_;
-    std::fprintf(stderr, "\r[%s%s] %3zu%% %zu/%zu", std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, '.').c_str(), done_ * 100 / total_, done_, total_);
-    std::fflush(stderr);
-  }
-  size_t total_, done_ = 0;
-  bool live_;
-};
+using csv::Row;
 
 struct Table {
   const char* family;
   const char* rows;  // what a row is, for the help
-  RowShape shape;
+  csv::RowShape shape;
   // Loads one row; a refusal of the row itself (too long) says why.
   std::function<int32_t(wpl::Env&, const Target&, const Row&, std::string& why)> load;
   bool network;
@@ -405,23 +251,32 @@ void AddLoad(CLI::App* family, const Table& table, wpl::Env& env) {
       std::fprintf(stderr, "cannot read %s\n", file->c_str());
       Finish(2);
     }
-    const Recoder recode(*encoding, "UTF-8");
-    size_t failed = 0;
-    const auto rows = ReadRows(in, table.shape, recode, failed);
+    const auto recode = OpenRecoder(*encoding, "UTF-8");
+    std::vector<csv::Problem> problems;
+    const auto rows = csv::ReadRows(
+        in, table.shape, [&](const std::string& t) { return (*recode)(t); }, problems);
+    for (const auto& p : problems) std::fprintf(stderr, "line %zu: %s\n", p.line, p.why.c_str());
+    size_t failed = problems.size();
     size_t loaded = 0;
     {
-      LoadProgress progress(rows.size());
+      // One counting line on stderr, drawn only on a terminal; each failed
+      // row a line of its own above it.
+      const bool live = ::isatty(STDERR_FILENO) != 0 && !rows.empty();
+      ProgressBoard progress({""}, live, stderr, {.barWidth = 30, .steps = rows.size()});
+      const auto failedRow = [&](size_t line, const std::string& why) {
+        progress.Note("line " + std::to_string(line) + ": " + why);
+      };
       for (const Row& row : rows) {
         std::string why;
         if (table.load(env, *target, row, why) != 0) {
           ++failed;
-          progress.Failed(row.line, why.empty() ? "the terminal did not acknowledge" : why);
+          failedRow(row.line, why.empty() ? "the terminal did not acknowledge" : why);
         } else {
           ++loaded;
           if (!copyTo->empty() && AppendName(env, *copyTo, row.numbers[0], row.text) != 0)
-            progress.Failed(row.line, "loaded, but not copied to the name file");
+            failedRow(row.line, "loaded, but not copied to the name file");
         }
-        progress.Step();
+        progress.Step(0);
       }
     }
     std::printf("%s: %zu loaded, %zu failed\n", table.family, loaded, failed);
@@ -443,21 +298,21 @@ void AddNameExport(CLI::App* family) {
       Finish(2);
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    const Recoder recode("UTF-8", *encoding);
-    std::ostringstream csv;
-    csv << "person,name\n";
+    const auto recode = OpenRecoder("UTF-8", *encoding);
+    std::ostringstream table;
+    table << "person,name\n";
     for (const auto& e :
          ParseNameFile(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))) {
       // A name cut at 8 bytes may end inside a character: shown as it is.
-      const auto text = recode(AsText(e.name), true);
-      csv << e.person << ',' << CsvField(text ? AsText(*text) : AsText(e.name)) << '\n';
+      const auto text = (*recode)(AsText(e.name), true);
+      table << e.person << ',' << csv::Field(text ? AsText(*text) : AsText(e.name)) << '\n';
     }
     if (out->empty()) {
-      std::fputs(csv.str().c_str(), stdout);
+      std::fputs(table.str().c_str(), stdout);
       return;
     }
     std::ofstream o(*out, std::ios::binary);
-    o << csv.str();
+    o << table.str();
     if (!o.flush()) {
       std::fprintf(stderr, "cannot write %s\n", out->c_str());
       Finish(2);

@@ -79,12 +79,17 @@ class Printer {
                   Field(text, 6, 4), Field(text, 10, 2), Field(text, 12, 2), Field(text, 14, 2),
                   Field(text, 16, 2), Field(text, 18, text.size() - 18));
     if (options_.json) {
-      std::printf(
-          "{\"terminal\":\"%s\",\"text\":\"%s\",\"number\":%d,\"year\":%d,\"month\":%d,"
-          "\"day\":%d,\"hour\":%d,\"minute\":%d,\"tag\":%d,\"received\":\"%s\"}\n",
-          t.label.c_str(), text.c_str(), Field(text, 0, 6), Field(text, 6, 4), Field(text, 10, 2),
-          Field(text, 12, 2), Field(text, 14, 2), Field(text, 16, 2),
-          Field(text, 18, text.size() - 18), UtcNow().c_str());
+      const Json record = {{"terminal", t.label},
+                           {"text", text},
+                           {"number", Field(text, 0, 6)},
+                           {"year", Field(text, 6, 4)},
+                           {"month", Field(text, 10, 2)},
+                           {"day", Field(text, 12, 2)},
+                           {"hour", Field(text, 14, 2)},
+                           {"minute", Field(text, 16, 2)},
+                           {"tag", Field(text, 18, text.size() - 18)},
+                           {"received", UtcNow()}};
+      std::printf("%s\n", JsonText(record).c_str());
     } else {
       std::printf("%s %s  %s\n", t.label.c_str(), text.c_str(), fields);
     }

@@ -13,10 +13,10 @@
 #include <sstream>
 #include <thread>
 
+#include "backup_options.h"
+#include "card_options.h"
 #include "modem.h"
 #include "modem_options.h"
-#include "card_options.h"
-#include "backup_options.h"
 #include "module_options.h"
 #include "pty_frontend.h"
 #include "record_options.h"
@@ -42,8 +42,12 @@ void PrintStates(const std::vector<Named>& terminals, std::FILE* out) {
   static std::mutex mutex;  // the front-ends print from their own threads
   std::lock_guard lock(mutex);
   for (const Named& t : terminals) {
-    const std::string state = t.model->StateJson();
-    std::fprintf(out, "{\"terminal\":\"%s\",%s\n", t.name.c_str(), state.c_str() + 1);
+    nlohmann::ordered_json state = {{"terminal", t.name}};
+    state.update(t.model->State());
+    // A name that is not UTF-8 (a pty path) is shown with U+FFFD for its
+    // stray bytes rather than written as invalid JSON.
+    const std::string line = state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::fprintf(out, "%s\n", line.c_str());
   }
   std::fflush(out);
 }

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "link/lan_connection.h"
 #include "network_session.h"
 #include "terminal_model.h"
 
 namespace wpl::sim {
 
-constexpr uint16_t kTerminalPort = 1024;
+using link::kTerminalPort;
 
 class TcpFrontend {
  public:

@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
-#include <ostream>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <span>
 #include <vector>
@@ -30,7 +30,7 @@ struct PersonnelTables {
   bool OnCardOnly(std::span<const uint8_t> payload);      // 0x03
 
   // ,"names":{"258":[65,66]},"voices":{...},"cardOnly":"1-3,7"
-  void AppendJson(std::ostream& o) const;
+  void AppendJson(nlohmann::ordered_json& state) const;
 };
 
 }  // namespace wpl::sim

@@ -1,5 +1,7 @@
 #include "personnel_tables.h"
 
+#include "personnel/personnel.h"
+
 namespace wpl::sim {
 namespace {
 
@@ -8,29 +10,12 @@ using Payload = std::span<const uint8_t>;
 uint16_t Number(Payload p, size_t at) { return static_cast<uint16_t>(p[at] << 8 | p[at + 1]); }
 
 // A voice entry: 16 bytes of values, the text's length L, the L bytes.
-constexpr size_t kVoiceHead = 17;
+using personnel::kVoiceHead;
 
-template <typename Bytes>
-void JsonBytes(std::ostream& o, const Bytes& bytes) {
-  o << '[';
-  const char* sep = "";
-  for (uint8_t b : bytes) {
-    o << sep << unsigned{b};
-    sep = ",";
-  }
-  o << ']';
-}
-
-void JsonTable(std::ostream& o, const char* name,
-               const std::map<uint16_t, std::vector<uint8_t>>& table) {
-  o << ",\"" << name << "\":{";
-  const char* sep = "";
-  for (const auto& [key, bytes] : table) {
-    o << sep << '"' << key << "\":";
-    JsonBytes(o, bytes);
-    sep = ",";
-  }
-  o << '}';
+nlohmann::ordered_json JsonTable(const std::map<uint16_t, std::vector<uint8_t>>& table) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::object();
+  for (const auto& [key, bytes] : table) out[std::to_string(key)] = bytes;
+  return out;
 }
 
 }  // namespace
@@ -85,21 +70,20 @@ bool PersonnelTables::OnCardOnly(Payload p) {
   return true;
 }
 
-void PersonnelTables::AppendJson(std::ostream& o) const {
-  JsonTable(o, "names", names);
-  JsonTable(o, "voices", voices);
-  o << ",\"cardOnly\":\"";
+void PersonnelTables::AppendJson(nlohmann::ordered_json& state) const {
+  state["names"] = JsonTable(names);
+  state["voices"] = JsonTable(voices);
   // Runs of consecutive persons as "1-3,7".
-  const char* sep = "";
+  std::string runs;
   for (auto it = cardOnly.begin(); it != cardOnly.end();) {
     const uint16_t first = *it;
     uint16_t last = first;
     while (++it != cardOnly.end() && *it == last + 1) last = *it;
-    o << sep << first;
-    if (last != first) o << '-' << last;
-    sep = ",";
+    if (!runs.empty()) runs += ',';
+    runs += std::to_string(first);
+    if (last != first) runs += '-' + std::to_string(last);
   }
-  o << '"';
+  state["cardOnly"] = runs;
 }
 
 }  // namespace wpl::sim

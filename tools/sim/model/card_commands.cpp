@@ -1,7 +1,6 @@
 #include "card_commands.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "link/command_frame.h"
 #include "link/value_reply.h"
@@ -65,22 +64,15 @@ std::vector<uint8_t> RealtimeReplyBytes(const Record& r, ReplyFault fault) {
   return out;
 }
 
-std::string CardsJson(const CardTable& c) {
-  std::ostringstream o;
-  o << "{\"sn\":{";
-  bool first = true;
-  for (auto [sn, value] : c.sn) {
-    o << (first ? "" : ",") << '"' << sn << "\":" << value;
-    first = false;
-  }
-  o << "},\"snLength\":" << c.snLength << ",\"lockNumber\":";
-  if (c.lockNumber)
-    o << *c.lockNumber;
-  else
-    o << "null";
-  o << ",\"realtimeQueued\":" << c.realtime.size()
-    << ",\"realtimeAcknowledged\":" << c.realtime.acknowledged() << '}';
-  return o.str();
+nlohmann::ordered_json CardsJson(const CardTable& c) {
+  nlohmann::ordered_json sn = nlohmann::ordered_json::object();
+  for (auto [number, value] : c.sn) sn[std::to_string(number)] = value;
+  return {{"sn", std::move(sn)},
+          {"snLength", c.snLength},
+          {"lockNumber",
+           c.lockNumber ? nlohmann::ordered_json(*c.lockNumber) : nlohmann::ordered_json()},
+          {"realtimeQueued", c.realtime.size()},
+          {"realtimeAcknowledged", c.realtime.acknowledged()}};
 }
 
 namespace cards {

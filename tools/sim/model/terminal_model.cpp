@@ -1,12 +1,13 @@
 #include "terminal_model.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "fingerprint/backup_packet.h"
 #include "link/command_frame.h"
+#include "link/lan_connection.h"
 #include "link/serial_link.h"
 #include "platform/full_write.h"
+#include "settings/line_speed.h"
 
 namespace wpl::sim {
 namespace {
@@ -14,13 +15,13 @@ namespace {
 using link::kAck;
 using link::kFrameSize;
 using link::kNak;
+using link::kNetworkAddress;
 using link::kSignature;
-constexpr uint8_t kNetworkAddress = 0xFA;
 
 // The speed setting opens with 20 'c' and 20 'j'; 13 request bytes follow.
-constexpr size_t kPreambleHalf = 20;
-constexpr size_t kPreamble = 2 * kPreambleHalf;
-constexpr size_t kSpeedRequest = 13;
+constexpr size_t kPreamble = settings::kPreambleSize;
+constexpr size_t kPreambleHalf = kPreamble / 2;
+constexpr size_t kSpeedRequest = settings::kSpeedRequestSize;
 
 // A byte sent at another speed reaches the host as something else.
 constexpr uint8_t Garble(uint8_t b) { return static_cast<uint8_t>(0x80 | (b >> 1) | (b << 7)); }
@@ -271,17 +272,6 @@ std::optional<Nanos> TerminalModel::LastDue() const {
 
 namespace {
 
-template <typename Bytes>
-void JsonBytes(std::ostream& o, const Bytes& bytes) {
-  o << '[';
-  bool first = true;
-  for (uint8_t b : bytes) {
-    o << (first ? "" : ",") << unsigned{b};
-    first = false;
-  }
-  o << ']';
-}
-
 // The persons of `set` among the enrolled, as "1-50,52,60-99".
 std::string Ranges(const UserTable& users, bool enabled) {
   std::string out;
@@ -302,32 +292,37 @@ std::string Ranges(const UserTable& users, bool enabled) {
 
 }  // namespace
 
-std::string TerminalModel::StateJson() const {
-  std::ostringstream o;
+nlohmann::ordered_json TerminalModel::State() const {
   const TerminalSettings& s = settings_;
-  o << "{\"address\":" << unsigned{config_.address}
-    << ",\"network\":" << (config_.network ? "true" : "false") << ",\"lineSpeed\":" << config_.baud
-    << ",\"clock\":";
-  JsonBytes(o, s.clock);
-  o << ",\"machineId\":" << unsigned{s.machineId} << ",\"password\":" << s.password
-    << ",\"command3\":";
-  JsonBytes(o, s.command3);
-  o << ",\"openMode\":" << unsigned{s.openMode} << ",\"openTime\":" << unsigned{s.openTime}
-    << ",\"openClose\":" << unsigned{s.openClose} << ",\"bell\":";
-  JsonBytes(o, s.bell);
-  o << ",\"speedRequest\":";
-  JsonBytes(o, s.speedRequest);
-  o << ",\"restores\":" << s.restores << ",\"restoreAlls\":" << s.restoreAlls
-    << ",\"usersEnabled\":\"" << Ranges(users_, true) << "\",\"usersDisabled\":\""
-    << Ranges(users_, false) << "\",\"records\":" << records_.size() / 6
-    << ",\"clears\":" << clears_ << ",\"commands\":" << commands_.size()
-    << ",\"templates\":" << module_.store().size() << ",\"modulePackets\":" << module_.packets()
-    << ",\"backupBytes\":" << backup_.store().size()
-    << ",\"backupTransfers\":" << backup_.transfers();
-  o << ",\"cards\":" << CardsJson(cards_);
+  nlohmann::ordered_json o;
+  o["address"] = config_.address;
+  o["network"] = config_.network;
+  o["lineSpeed"] = config_.baud;
+  o["clock"] = s.clock;
+  o["machineId"] = s.machineId;
+  o["password"] = s.password;
+  o["command3"] = s.command3;
+  o["openMode"] = s.openMode;
+  o["openTime"] = s.openTime;
+  o["openClose"] = s.openClose;
+  o["bell"] = s.bell;
+  o["speedRequest"] = s.speedRequest;
+  o["restores"] = s.restores;
+  o["restoreAlls"] = s.restoreAlls;
+  o["usersEnabled"] = Ranges(users_, true);
+  o["usersDisabled"] = Ranges(users_, false);
+  o["records"] = records_.size() / 6;
+  o["clears"] = clears_;
+  o["commands"] = commands_.size();
+  o["templates"] = module_.store().size();
+  o["modulePackets"] = module_.packets();
+  o["backupBytes"] = backup_.store().size();
+  o["backupTransfers"] = backup_.transfers();
+  o["cards"] = CardsJson(cards_);
   personnel_.AppendJson(o);
-  o << '}';
-  return o.str();
+  return o;
 }
+
+std::string TerminalModel::StateJson() const { return State().dump(); }
 
 }  // namespace wpl::sim

@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <span>
 #include <string>
@@ -73,6 +74,7 @@ std::vector<uint8_t> ValueReplyBytes(uint16_t value, ReplyFault fault);
 // The real-time reply for a record, and the reply for none (0xFF 0xFF).
 std::vector<uint8_t> RealtimeReplyBytes(const Record& r, ReplyFault fault);
 
-std::string CardsJson(const CardTable& cards);
+// The card numbers, their length, the lock number and the real-time queue.
+nlohmann::ordered_json CardsJson(const CardTable& cards);
 
 }  // namespace wpl::sim

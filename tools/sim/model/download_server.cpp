@@ -11,8 +11,8 @@ namespace wpl::sim {
 namespace {
 
 using namespace wpl::download;
-constexpr uint8_t kAck = 0x06;
-constexpr uint8_t kCan = 0x18;
+using link::kAck;
+using link::kCan;
 constexpr uint32_t kMaxRecords = 131071;
 
 }  // namespace

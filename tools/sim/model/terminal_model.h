@@ -22,9 +22,9 @@
 #include "block_reader.h"
 #include "card_table.h"
 #include "download_server.h"
+#include "fingerprint_module.h"
 #include "line_peer.h"
 #include "personnel_tables.h"
-#include "fingerprint_module.h"
 
 namespace wpl::sim {
 
@@ -214,7 +214,8 @@ class TerminalModel : public LinePeer {
     ++clears_;
   }
 
-  // What the terminal holds, as one JSON object.
+  // What the terminal holds, as one JSON object (compact, in this order).
+  nlohmann::ordered_json State() const;
   std::string StateJson() const;
 
  private:

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "card_commands.h"
+#include "link/command_frame.h"
 #include "terminal_model.h"
 
 namespace wpl::sim {
@@ -45,7 +46,7 @@ bool IsPassThrough(Payload p) {
                     fingerprint::kPassThroughPayload.end());
 }
 
-BlockVerdict OnCommand12(TerminalModel& m, Payload p, Nanos now) {
+BlockVerdict OnPassThroughOrSnQuery(TerminalModel& m, Payload p, Nanos now) {
   if (IsPassThrough(p)) {
     m.HandLineToModule(now);
     return kAccept;
@@ -58,7 +59,7 @@ BlockVerdict OnCommand12(TerminalModel& m, Payload p, Nanos now) {
 // acknowledges the block, gets its module ready and says so with a second
 // ACK, then hands its line to the module's backup link. (Longer blocks are
 // names.)
-BlockVerdict OnCommand0E(TerminalModel& m, Payload p, Nanos now) {
+BlockVerdict OnBackupOrName(TerminalModel& m, Payload p, Nanos now) {
   if (p.size() != 1) {
     m.personnel().OnName(p);
     return kAccept;
@@ -75,8 +76,8 @@ BlockVerdict OnCommand0E(TerminalModel& m, Payload p, Nanos now) {
 }
 
 const CommandRule kCommands[] = {
-    {0x00},  // the port test: the ACK is all
-    {0x01, [](TerminalModel& m, Nanos) { m.download().Start(m.records()); }},
+    {link::cmd::kTestCom},  // the port test: the ACK is all
+    {link::cmd::kDownload, [](TerminalModel& m, Nanos) { m.download().Start(m.records()); }},
     {0x02, nullptr, [](TerminalModel& m, Payload p, Nanos) { return Keep(p, m.settings().clock); }},
     {0x03, nullptr,
      [](TerminalModel& m, Payload p, Nanos) {
@@ -102,10 +103,10 @@ const CommandRule kCommands[] = {
     {0x0A, nullptr, [](TerminalModel& m, Payload p, Nanos) { return SetPerson(m, p, true); }},
     {0x0B, nullptr, [](TerminalModel& m, Payload p, Nanos) { return SetPerson(m, p, false); }},
     {0x0C, [](TerminalModel& m, Nanos) { ++m.settings().restores; }},
-    {0x0D, [](TerminalModel& m, Nanos) { m.ClearRecords(); }},
-    {0x0E, nullptr, OnCommand0E},
+    {link::cmd::kClearRecords, [](TerminalModel& m, Nanos) { m.ClearRecords(); }},
+    {0x0E, nullptr, OnBackupOrName},
     {0x0F, [](TerminalModel& m, Nanos) { ++m.settings().restoreAlls; }},
-    {0x12, nullptr, OnCommand12},
+    {0x12, nullptr, OnPassThroughOrSnQuery},
     {0x13, nullptr,
      [](TerminalModel& m, Payload p, Nanos) { return KeepByte(p, m.settings().openMode); }},
     {0x14, nullptr,
