@@ -25,8 +25,8 @@ LanConnection::~LanConnection() {
   socket_.reset();
 }
 
-void LanConnection::Pause(int ms) {
-  if (ms > 0) env_.clock->Sleep(Millis{ms});
+void LanConnection::Pause(Millis pause) {
+  if (pause > Millis{0}) env_.clock->Sleep(pause);
 }
 
 LanOpen LanConnection::Open(const char* ip) {
@@ -35,7 +35,7 @@ LanOpen LanConnection::Open(const char* ip) {
     stage_ = ip ? Stage::kBadAddress : Stage::kRefused;
     return LanOpen::kBadAddress;
   }
-  Pause(row_.pacing.openingMs);
+  Pause(row_.pacing.opening);
   if (!env_.sockets || !env_.sockets->Startup()) {
     stage_ = Stage::kStartupFailed;
     return LanOpen::kStartupFailed;
@@ -89,12 +89,13 @@ bool LanConnection::AwaitAck() {
 }
 
 BlockPlan LanConnection::PlanFor(std::span<const uint8_t> payload, BlockShape shape) const {
-  return PlanBlock(payload, shape, {row_.pacing.beforeNakMs, row_.pacing.afterNakMs});
+  return PlanBlock(payload, shape, row_.pacing.Block());
 }
 
 void LanConnection::SendPlan(const BlockPlan& plan) {
   ReplayBlock(
-      plan, [this](int ms) { Pause(ms); }, [this](std::span<const uint8_t> b) { SendBytes(b); });
+      plan, [this](int ms) { Pause(Millis{ms}); },
+      [this](std::span<const uint8_t> b) { SendBytes(b); });
 }
 
 void LanConnection::Close(bool success) {
@@ -104,11 +105,11 @@ void LanConnection::Close(bool success) {
   bool closingPause = false;
   switch (stage_) {
     case Stage::kConnected:
-      if (success) Pause(p.afterSuccessMs);
+      if (success) Pause(p.afterSuccess);
       send_ = {};
       receive_ = {};
       filled_ = 0;
-      Pause(p.afterFreeingMs);
+      Pause(p.afterFreeing);
       closingPause = true;
       break;
     case Stage::kConnectFailed: closingPause = true; break;
@@ -119,7 +120,7 @@ void LanConnection::Close(bool success) {
     case Stage::kRefused: break;
   }
   socket_.reset();
-  if (closingPause) Pause(p.afterClosingMs);
+  if (closingPause) Pause(p.afterClosing);
 }
 
 int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,

@@ -100,7 +100,7 @@ class LanConnection {
 
   Env& env() { return env_; }
   const LanExport& row() const { return row_; }
-  void Pause(int ms);
+  void Pause(Millis pause);
 
  private:
   // kBadAddress: a text that is no address, which the system would have

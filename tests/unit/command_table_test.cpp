@@ -81,7 +81,7 @@ struct Rig {
   int32_t Run(std::string_view name, const std::vector<int32_t>& values, int32_t address = 1) {
     const settings::Setting* s = settings::FindSetting(name);
     if (!s) throw std::invalid_argument(std::string(name));
-    if (s->network) return settings::RunLanSetting(lan.env, *s, kIp, values);
+    if (s->network()) return settings::RunLanSetting(lan.env, *s, kIp, values);
     return link::DoneOrFailed(settings::RunSerialSetting(v.env, *s, address, kPort, values));
   }
   // What went out after the frame, on the line or the connection.
@@ -152,7 +152,7 @@ TEST(SettingsExports, BytesAfterTheFrame) {
   std::set<std::string_view> covered;
   for (const Case& k : cases) {
     Rig rig({.address = 2});
-    const bool network = settings::FindSetting(k.name)->network;
+    const bool network = settings::FindSetting(k.name)->network();
     EXPECT_EQ(rig.Run(k.name, k.values, 2), 0) << k.name;
     EXPECT_EQ(rig.AfterFrame(network), k.after) << k.name;
     const uint8_t command =
@@ -180,7 +180,7 @@ TEST(SettingsExports, FramesCarryAddressAndCommand) {
     const settings::Setting& s = *settings::FindSetting(k.name);
     std::vector<int32_t> values(static_cast<size_t>(s.values), 1);
     EXPECT_EQ(rig.Run(k.name, values, k.address), 0) << k.name;
-    const Bytes sent = s.network ? rig.lan.sockets.SentBytes() : rig.v.serial.HostBytes(kPort);
+    const Bytes sent = s.network() ? rig.lan.sockets.SentBytes() : rig.v.serial.HostBytes(kPort);
     ASSERT_GE(sent.size(), 14u) << k.name;
     EXPECT_EQ(std::string(sent.begin(), sent.begin() + 10), "KORVANEMZT") << k.name;
     EXPECT_EQ(Bytes(sent.begin() + 10, sent.begin() + 14), k.tail) << k.name;
@@ -233,11 +233,12 @@ TEST(SettingsExports, RefusedBlockIsNotRetried) {
   for (const char* name :
        {"_SETTIME", "_ENABLEPERSON", "_SETBELL", "_LANSETTIME", "_LANSETOPENCLOSE"}) {
     const settings::Setting& s = *settings::FindSetting(name);
-    const uint8_t command = s.network ? link::LanRow(name).command : link::SerialRow(name).command;
+    const uint8_t command =
+        s.network() ? link::LanRow(name).command : link::SerialRow(name).command;
     Rig rig({.commandFaults = {{command, {.block = {AckFault::kNak}}}}});
     EXPECT_EQ(rig.Run(name, std::vector<int32_t>(static_cast<size_t>(s.values), 1)), 1) << name;
-    EXPECT_EQ(rig.Terminal(s.network).commands().size(), 1u) << name;
-    EXPECT_EQ(rig.Terminal(s.network).blocks().size(), 1u) << name;
+    EXPECT_EQ(rig.Terminal(s.network()).commands().size(), 1u) << name;
+    EXPECT_EQ(rig.Terminal(s.network()).blocks().size(), 1u) << name;
   }
 }
 
@@ -313,7 +314,7 @@ TEST(SettingsExports, TablesAgree) {
     EXPECT_TRUE(names.insert(s.name).second) << s.name;
     // Each setting has its row in the table of its transport, and a block
     // exactly when it has a payload.
-    if (s.network) {
+    if (s.network()) {
       EXPECT_EQ(link::LanRow(s.name).block != BlockShape::kNone, s.payload != nullptr) << s.name;
       EXPECT_EQ(link::LanRow(s.name).exchange, link::LanExchange::kCommand) << s.name;
     } else {

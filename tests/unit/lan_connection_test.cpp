@@ -351,7 +351,7 @@ TEST(LanConversation, RefusalsEndTheExchange) {
     EXPECT_EQ(v.sockets.Sends().size(), k.sends) << k.what;
     const Millis frameAt = duration_cast<Millis>(Find(v, SocketCall::kSend)->at);
     const Millis closedAt = duration_cast<Millis>(Find(v, SocketCall::kClose)->at);
-    EXPECT_EQ(closedAt - frameAt, k.elapsed + Millis{row.pacing.afterFreeingMs}) << k.what;
+    EXPECT_EQ(closedAt - frameAt, k.elapsed + row.pacing.afterFreeing) << k.what;
     EXPECT_EQ(v.sockets.openSockets(), 0) << k.what;
   }
 }
