@@ -6,12 +6,10 @@
 #include "exports/boundary.h"
 #include "personnel/counted_text.h"
 #include "personnel/name_file.h"
-#include "platform/fine_sleeps.h"
 #include "w_pclog.h"
 
 using namespace wpl::exports;
 using namespace wpl::personnel;
-using wpl::FineSleeps;
 using wpl::link::DoneOrFailed;
 
 namespace {
@@ -41,7 +39,6 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, cons
   return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText text(name);
     if (!ip || !text.Fits(kMaxNameBytes)) return 1;
-    FineSleeps fine;  // its pauses are of a millisecond
     return LanSendName(env, ip, person, text.bytes());
   });
 }
@@ -85,7 +82,6 @@ WPL_EXPORT int32_t WPCLOG_CALL _SENDVOICE(int32_t address, int32_t port, int32_t
     const CountedText t(text);
     if (!t.Fits(kMaxVoiceText)) return 1;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
-    FineSleeps fine;  // a millisecond after each text byte
     return DoneOrFailed(SendVoice(env, address, port, values, t.bytes()));
   });
 }
@@ -126,21 +122,18 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANDELALLVOICE(const char* ip) {
 
 WPL_EXPORT int32_t WPCLOG_CALL _SENDONLYCARD(int32_t address, int32_t port, int32_t person) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    FineSleeps fine;  // its 10 ms pause
     return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kAdd, person));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELONLYCARD(int32_t address, int32_t port, int32_t person) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    FineSleeps fine;
     return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kRemove, person));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELALLONLYCARD(int32_t address, int32_t port) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    FineSleeps fine;
     return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kClear));
   });
 }

@@ -1,6 +1,7 @@
 #include "link/block_plan.h"
 
 #include "link/command_frame.h"
+#include "platform/fine_sleeps.h"
 
 namespace wpl::link {
 namespace {
@@ -27,6 +28,12 @@ class Planner {
 };
 
 }  // namespace
+
+bool HoldsFinePauses(const BlockPlan& plan) {
+  for (const BlockPlan::Step& s : plan.steps)
+    if (NeedsFineSleeps(Millis{s.pauseMs})) return true;
+  return false;
+}
 
 BlockPlan PlanBlock(std::span<const uint8_t> payload, BlockShape shape, const BlockPacing& pacing) {
   BlockPlan plan;

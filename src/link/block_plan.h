@@ -53,6 +53,10 @@ struct BlockPlan {
 BlockPlan PlanBlock(std::span<const uint8_t> payload, BlockShape shape,
                     const BlockPacing& pacing = {});
 
+// Whether a pause of the plan is shorter than the system's default timer
+// step, so that its replay needs a FineSleeps to keep to it.
+bool HoldsFinePauses(const BlockPlan& plan);
+
 // Replays a plan: `pause(ms)` for each pause, `write(bytes)` for each piece.
 template <typename Pause, typename Write>
 void ReplayBlock(const BlockPlan& plan, Pause&& pause, Write&& write) {

@@ -18,7 +18,8 @@ std::string LanOpenText(LanOpen outcome, const char* ip) {
   return std::string(lan_text::kConnectFailed);
 }
 
-LanConnection::LanConnection(Env& env, const LanExport& row) : env_(env), row_(row) {}
+LanConnection::LanConnection(Env& env, const LanExport& row)
+    : fine_(row.pacing.NeedsFineSleeps()), env_(env), row_(row) {}
 
 LanConnection::~LanConnection() {
   // Nothing may stay open; the pauses are only for the orderly path.
@@ -93,6 +94,7 @@ BlockPlan LanConnection::PlanFor(std::span<const uint8_t> payload, BlockShape sh
 }
 
 void LanConnection::SendPlan(const BlockPlan& plan) {
+  if (HoldsFinePauses(plan)) fine_.Take();
   ReplayBlock(
       plan, [this](int ms) { Pause(Millis{ms}); },
       [this](std::span<const uint8_t> b) { SendBytes(b); });

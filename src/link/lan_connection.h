@@ -13,6 +13,7 @@
 
 #include "link/lan_exports.h"
 #include "platform/env.h"
+#include "platform/fine_sleeps.h"
 
 namespace wpl::link {
 
@@ -91,7 +92,9 @@ class LanConnection {
   // refused without traffic, as on the serial side.
   BlockPlan PlanFor(std::span<const uint8_t> payload, BlockShape shape) const;
   // Replays a planned block: its pauses, and a send for each piece. The
-  // sends' results are not examined (the reply tells).
+  // sends' results are not examined (the reply tells). A plan with pauses
+  // shorter than the system's timer step takes a FineSleeps for the rest of
+  // the connection.
   void SendPlan(const BlockPlan& plan);
 
   // Frees the buffers and closes the socket with the export's closing pauses
@@ -99,6 +102,7 @@ class LanConnection {
   void Close(bool success);
 
   Env& env() { return env_; }
+  bool fineSleeps() const { return fine_.held(); }
   const LanExport& row() const { return row_; }
   void Pause(Millis pause);
 
@@ -115,6 +119,9 @@ class LanConnection {
     kConnected
   };
 
+  // Taken from the start when the row's own pauses need it; first in, last
+  // out, so that it covers the closing pauses.
+  FineSleepsWhen fine_;
   Env& env_;
   const LanExport& row_;
   Stage stage_ = Stage::kIdle;

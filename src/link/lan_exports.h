@@ -10,6 +10,7 @@
 
 #include "link/block_plan.h"
 #include "platform/clock.h"
+#include "platform/fine_sleeps.h"
 
 namespace wpl::link {
 
@@ -38,6 +39,13 @@ struct LanPacing {
   Millis afterFreeing{0};  // before the socket is closed
   Millis afterClosing{0};  // after the socket is closed
   ClosingPause closingFrom = ClosingPause::kFromConnect;
+
+  // Whether a pause is shorter than the system's timer step.
+  constexpr bool NeedsFineSleeps() const {
+    for (Millis p : {opening, beforeNak, afterNak, afterSuccess, afterFreeing, afterClosing})
+      if (wpl::NeedsFineSleeps(p)) return true;
+    return false;
+  }
 
   // The pauses around the block's 0x15, as the block plan takes them.
   constexpr BlockPacing Block() const {
