@@ -97,7 +97,7 @@ void BM_Setting(benchmark::State& state, const wpl::settings::Setting* s) {
     const auto start = Clock::now();
     const int32_t r =
         s->network()
-            ? wpl::settings::RunLanSetting(env, *s, kIp, values)
+            ? wpl::link::DoneOrFailed(wpl::settings::RunLanSetting(env, *s, kIp, values))
             : wpl::link::DoneOrFailed(wpl::settings::RunSerialSetting(env, *s, 1, kPort, values));
     const Nanos took = Clock::now() - start;
     if (r != 0) {

@@ -38,7 +38,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _SENDNAME(int32_t address, int32_t port, int32_t 
 WPL_EXPORT int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, const char* name) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText text(name);
-    if (!ip || !text.Fits(kMaxNameBytes)) return 1;
+    if (text.length() < 0) return 1;  // no text the host made
     return LanSendName(env, ip, person, text.bytes());
   });
 }
@@ -80,7 +80,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _SENDVOICE(int32_t address, int32_t port, int32_t
                                           int32_t v11, int32_t v12, int32_t v13, const char* text) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText t(text);
-    if (!t.Fits(kMaxVoiceText)) return 1;
+    if (t.length() < 0) return 1;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
     return DoneOrFailed(SendVoice(env, address, port, values, t.bytes()));
   });
@@ -103,7 +103,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANSENDVOICE(const char* ip, int32_t v1, int32_t
                                              int32_t v12, int32_t v13, const char* text) {
   return WithProcessEnv(0, [&](wpl::Env& env) {
     const CountedText t(text);
-    if (!ip || !t.Fits(kMaxVoiceText)) return 0;
+    if (t.length() < 0) return 0;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
     const auto greeting = LanSendVoice(env, ip, values, t.bytes());
     return greeting ? static_cast<int32_t>(*greeting) : 0;

@@ -125,13 +125,14 @@ void LanConnection::Close(bool success) {
   if (closingPause) Pause(p.afterClosing);
 }
 
-int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
-                      std::span<const uint8_t> payload) {
+LanResult RunLanCommand(Env& env, const char* ip, const LanExport& row,
+                        std::span<const uint8_t> payload) {
   if (row.exchange == LanExchange::kOwn)
     throw std::logic_error("export runs an exchange of its own");
   LanConnection lan(env, row);
   const BlockPlan plan = lan.PlanFor(payload, row.block);
-  bool ok = lan.Open(ip) == LanOpen::kOk && lan.SendFrame(row.command);
+  const bool connected = lan.Open(ip) == LanOpen::kOk;
+  bool ok = connected && lan.SendFrame(row.command);
   if (ok && row.exchange == LanExchange::kCommand) ok = lan.AwaitAck();
   if (ok && row.block != BlockShape::kNone) {
     lan.SendPlan(plan);
@@ -140,7 +141,7 @@ int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
   // Counted from the ACK; over only once strictly more than the hold passed.
   if (ok && row.hold > Millis{0}) SleepPast(*env.clock, Stopwatch(*env.clock), row.hold);
   lan.Close(ok);
-  return ok ? 0 : 1;
+  return {ok ? LanOutcome::kDone : connected ? LanOutcome::kRefused : LanOutcome::kNoConnection};
 }
 
 }  // namespace wpl::link

@@ -132,10 +132,25 @@ class LanConnection {
   bool closed_ = false;
 };
 
+enum class LanOutcome {
+  kNoConnection,  // no address, no socket, or no connection within the limit
+  kRefused,       // connected, but a send failed or an ACK did not come
+  kDone,          // acknowledged (a frame alone: sent)
+};
+
+struct LanResult {
+  LanOutcome outcome = LanOutcome::kNoConnection;
+};
+
+// The result of the exports that report 0 done, 1 failed.
+constexpr int32_t DoneOrFailed(const LanResult& r) {
+  return r.outcome == LanOutcome::kDone ? 0 : 1;
+}
+
 // The whole conversation of an export whose row is kFrameOnly or kCommand:
 // open, frame, ACK, block and second ACK where the row has one, the hold,
-// close. 0 success, 1 failure.
-int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
-                      std::span<const uint8_t> payload = {});
+// close.
+LanResult RunLanCommand(Env& env, const char* ip, const LanExport& row,
+                        std::span<const uint8_t> payload = {});
 
 }  // namespace wpl::link

@@ -37,8 +37,8 @@ link::SerialResult RunSerialSetting(Env& env, const Setting& setting, int32_t ad
   return link::RunSerialCommand(env, *setting.serial, address, port, PayloadFor(setting, values));
 }
 
-int32_t RunLanSetting(Env& env, const Setting& setting, const char* ip,
-                      std::span<const int32_t> values) {
+link::LanResult RunLanSetting(Env& env, const Setting& setting, const char* ip,
+                              std::span<const int32_t> values) {
   if (!setting.lan) throw std::invalid_argument("not a network setting");
   return link::RunLanCommand(env, ip, *setting.lan, PayloadFor(setting, values));
 }

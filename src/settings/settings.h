@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/lan_connection.h"
 #include "link/lan_exports.h"
 #include "link/serial_command.h"
 #include "platform/env.h"
@@ -217,8 +218,8 @@ Payload PayloadFor(const Setting& setting, std::span<const int32_t> values);
 // A serial setting from the terminal `address`, the scan starting at `port`.
 link::SerialResult RunSerialSetting(Env& env, const Setting& setting, int32_t address, int32_t port,
                                     std::span<const int32_t> values);
-// A network setting: 0 acknowledged, 1 failed.
-int32_t RunLanSetting(Env& env, const Setting& setting, const char* ip,
-                      std::span<const int32_t> values);
+// A network setting.
+link::LanResult RunLanSetting(Env& env, const Setting& setting, const char* ip,
+                              std::span<const int32_t> values);
 
 }  // namespace wpl::settings

@@ -81,7 +81,7 @@ struct Rig {
   int32_t Run(std::string_view name, const std::vector<int32_t>& values, int32_t address = 1) {
     const settings::Setting* s = settings::FindSetting(name);
     if (!s) throw std::invalid_argument(std::string(name));
-    if (s->network()) return settings::RunLanSetting(lan.env, *s, kIp, values);
+    if (s->network()) return link::DoneOrFailed(settings::RunLanSetting(lan.env, *s, kIp, values));
     return link::DoneOrFailed(settings::RunSerialSetting(v.env, *s, address, kPort, values));
   }
   // What went out after the frame, on the line or the connection.

@@ -78,7 +78,7 @@ TEST(FineSleeps, TakenByTheConversationForShortPauses) {
     SlackClock clock(*v.env.clock);
     v.env.clock = &clock;
     const int32_t r =
-        s.network() ? settings::RunLanSetting(v.env, s, "127.0.12.1", k.values)
+        s.network() ? link::DoneOrFailed(settings::RunLanSetting(v.env, s, "127.0.12.1", k.values))
                     : link::DoneOrFailed(settings::RunSerialSetting(v.env, s, 1, 2, k.values));
     EXPECT_EQ(r, 0) << k.name;
     // Every short pause under the fine timer, and none without it when the

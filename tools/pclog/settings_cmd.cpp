@@ -62,7 +62,8 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
     if (target->ipOption->count() > 0) {
       if (!network) throw CLI::ValidationError("--ip", cli + " has no network form");
       CheckIp(*target);
-      const int r = wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v);
+      const int r = wpl::link::DoneOrFailed(
+          wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v));
       Field("ip", target->ip);
       std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", cli.c_str(),
                   target->ip.c_str());
