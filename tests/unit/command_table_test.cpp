@@ -4,12 +4,15 @@
 
 #include <cstdio>
 #include <set>
+#include <string>
 
+#include "fingerprint/templates.h"
 #include "link/block_plan.h"
 #include "link/lan_connection.h"
 #include "link/serial_command.h"
 #include "link/serial_link.h"
 #include "network_site.h"
+#include "settings/cards.h"
 #include "settings/line_speed.h"
 #include "settings/settings.h"
 #include "virtual_env.h"
@@ -306,6 +309,43 @@ TEST(SettingsExports, TheTerminalKeepsWhatItWasSent) {
   EXPECT_EQ(rig.Run("_ENABLEALL", {}), 0);
   EXPECT_EQ(serial.users().enabled.count(), 100u);
   EXPECT_NE(serial.StateJson().find("\"usersEnabled\":\"1-100\""), std::string::npos);
+}
+
+// The names the header declares as exports.
+std::set<std::string> HeaderExports() {
+  FILE* f = std::fopen(WPL_HEADER, "r");
+  if (!f) return {};
+  std::string text;
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+  std::fclose(f);
+  std::set<std::string> names;
+  const std::string call = "WPCLOG_CALL ";
+  for (size_t at = text.find(call); at != std::string::npos; at = text.find(call, at + 1)) {
+    const size_t from = at + call.size();
+    const size_t to = text.find('(', from);
+    if (to != std::string::npos) names.insert(text.substr(from, to - from));
+  }
+  return names;
+}
+
+// Every row of every table is an export of the header (that every export has
+// its row is checked as the exports compile: their rows are found by name at
+// compile time).
+TEST(ExportTables, NoRowWithoutAnExport) {
+  const auto exports = HeaderExports();
+  ASSERT_GT(exports.size(), 60u);
+  ASSERT_TRUE(exports.count("_SETTIME"));
+  for (const auto& row : link::kSerialExports)
+    EXPECT_TRUE(exports.count(std::string(row.name))) << row.name;
+  for (const auto& row : link::kLanExports)
+    EXPECT_TRUE(exports.count(std::string(row.name))) << row.name;
+  for (const auto& s : settings::kSettings)
+    EXPECT_TRUE(exports.count(std::string(s.name))) << s.name;
+  for (const auto& s : settings::kValueQueries)
+    EXPECT_TRUE(exports.count(std::string(s.name))) << s.name;
+  for (const auto& row : fingerprint::kTemplateExports)
+    EXPECT_TRUE(exports.count(std::string(row.name))) << row.name;
 }
 
 TEST(SettingsExports, TablesAgree) {
