@@ -47,7 +47,7 @@ double Ms(Nanos d) { return std::chrono::duration<double, std::milli>(d).count()
 
 Nanos PausesOf(const wpl::link::BlockPlan& plan) {
   Nanos total{0};
-  for (const auto& s : plan.steps) total += Millis{s.pauseMs};
+  for (const auto& s : plan.steps) total += s.pause;
   return total;
 }
 

@@ -96,7 +96,7 @@ BlockPlan LanConnection::PlanFor(std::span<const uint8_t> payload, BlockShape sh
 void LanConnection::SendPlan(const BlockPlan& plan) {
   if (HoldsFinePauses(plan)) fine_.Take();
   ReplayBlock(
-      plan, [this](int ms) { Pause(Millis{ms}); },
+      plan, [this](Millis pause) { Pause(pause); },
       [this](std::span<const uint8_t> b) { SendBytes(b); });
 }
 

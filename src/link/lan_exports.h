@@ -48,10 +48,7 @@ struct LanPacing {
   }
 
   // The pauses around the block's 0x15, as the block plan takes them.
-  constexpr BlockPacing Block() const {
-    return {.beforeNakMs = static_cast<int>(beforeNak.count()),
-            .afterNakMs = static_cast<int>(afterNak.count())};
-  }
+  constexpr BlockPacing Block() const { return {.beforeNak = beforeNak, .afterNak = afterNak}; }
 };
 
 // How long a receive may wait with nothing arriving before the exchange is

@@ -10,7 +10,7 @@ namespace wpl::link {
 
 void WriteBlock(Env& env, SerialPort& port, const BlockPlan& plan) {
   ReplayBlock(
-      plan, [&](int ms) { env.clock->Sleep(Millis{ms}); },
+      plan, [&](Millis pause) { env.clock->Sleep(pause); },
       [&](std::span<const uint8_t> bytes) { port.Write(bytes); });
 }
 

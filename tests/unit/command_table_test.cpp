@@ -30,6 +30,7 @@ using sim::TerminalConfig;
 using sim::TerminalModel;
 using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
 
 constexpr const char* kIp = "127.0.12.1";
 constexpr Ipv4Address kAddress{{127, 0, 12, 1}};
@@ -47,22 +48,25 @@ TEST(BlockPlan, ShapesAndPauses) {
   };
   const Case cases[] = {
       {BlockShape::kNone, {}, three, ""},
-      {BlockShape::kNakOnly, {0, 0}, {}, "15"},
-      {BlockShape::kNakOnly, {3, 7}, {}, "+3 | 15 | +7"},
+      {BlockShape::kNakOnly, {0ms, 0ms}, {}, "15"},
+      {BlockShape::kNakOnly, {3ms, 7ms}, {}, "+3 | 15 | +7"},
       {BlockShape::kWhole, {}, three, "15 01 03 FC 80 00 90 10"},
       {BlockShape::kBytes, {}, three, "15 | 01 | 03 | FC | 80 | 00 | 90 | 10"},
-      {BlockShape::kBytes, {10, 5}, {0x01, 0x00}, "+10 | 15 | +5 | 01 | 02 | FD | 01 | 00 | 01"},
-      {BlockShape::kSplit, {10, 2}, three, "+10 | 15 | +2 | 01 03 FC | 80 | 00 | 90 | 10"},
-      {BlockShape::kNakThenRest, {10, 1}, three, "+10 | 15 | +1 | 01 03 FC 80 00 90 10"},
+      {BlockShape::kBytes,
+       {10ms, 5ms},
+       {0x01, 0x00},
+       "+10 | 15 | +5 | 01 | 02 | FD | 01 | 00 | 01"},
+      {BlockShape::kSplit, {10ms, 2ms}, three, "+10 | 15 | +2 | 01 03 FC | 80 | 00 | 90 | 10"},
+      {BlockShape::kNakThenRest, {10ms, 1ms}, three, "+10 | 15 | +1 | 01 03 FC 80 00 90 10"},
       {BlockShape::kHeadThenBytes, {}, three, "15 01 03 FC | 80 | 00 | 90 | 10"},
       // A text stored character by character: a pause after each byte from
       // offset 1 of the payload, none after the checksum but the block's own.
       {BlockShape::kBytes,
-       {5, 10, 1, 1, 1},
+       {5ms, 10ms, 1, 1ms, 1ms},
        {0x07, 0x41, 0x42},
        "+5 | 15 | +10 | 01 | 03 | FC | 07 | 41 | +1 | 42 | +1 | 8A | +1"},
       {BlockShape::kHeadThenBytes,
-       {0, 0, 0, 2, 0},
+       {0ms, 0ms, 0, 2ms, 0ms},
        {0x41, 0x42},
        "15 01 02 FD | 41 | +2 | 42 | +2 | 83"},
       {BlockShape::kWhole, {}, {}, "15 01 00 FF 00"},

@@ -108,10 +108,12 @@ TEST(FineSleeps, ShortPausesOfAPlan) {
   using link::BlockShape;
   const uint8_t data[] = {1, 2};
   EXPECT_FALSE(link::HoldsFinePauses(link::PlanBlock(data, BlockShape::kBytes)));
-  EXPECT_FALSE(link::HoldsFinePauses(link::PlanBlock(data, BlockShape::kBytes, {16, 20})));
-  EXPECT_TRUE(link::HoldsFinePauses(link::PlanBlock(data, BlockShape::kBytes, {16, 15})));
+  EXPECT_FALSE(
+      link::HoldsFinePauses(link::PlanBlock(data, BlockShape::kBytes, {Millis{16}, Millis{20}})));
+  EXPECT_TRUE(
+      link::HoldsFinePauses(link::PlanBlock(data, BlockShape::kBytes, {Millis{16}, Millis{15}})));
   EXPECT_TRUE(link::HoldsFinePauses(
-      link::PlanBlock(data, BlockShape::kBytes, {.pacedFrom = 0, .pacedMs = 1})));
+      link::PlanBlock(data, BlockShape::kBytes, {.pacedFrom = 0, .paced = Millis{1}})));
   EXPECT_FALSE(NeedsFineSleeps(Millis{0}));
   EXPECT_TRUE(NeedsFineSleeps(Millis{15}));
   EXPECT_FALSE(NeedsFineSleeps(Millis{16}));
