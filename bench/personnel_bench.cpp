@@ -47,8 +47,8 @@ void BM_LoadNames(benchmark::State& state) {
   Nanos prescribed{0}, line{0};
   if (network) {
     const auto& p = wpl::link::LanRow("_LANSENDNAME").pacing;
-    prescribed = Millis{p.openingMs + p.beforeNakMs + p.afterNakMs + p.afterSuccessMs +
-                        p.afterFreeingMs + p.afterClosingMs};
+    prescribed =
+        p.opening + p.beforeNak + p.afterNak + p.afterSuccess + p.afterFreeing + p.afterClosing;
   } else {
     line = wpl::LineTime(14 + 1 + (5 + 13) + 1, 57600, 1);
     prescribed = Millis{30} + line;

@@ -47,14 +47,14 @@ double Ms(Nanos d) { return std::chrono::duration<double, std::milli>(d).count()
 
 Nanos PausesOf(const wpl::link::BlockPlan& plan) {
   Nanos total{0};
-  for (const auto& s : plan.steps) total += Millis{s.pauseMs};
+  for (const auto& s : plan.steps) total += s.pause;
   return total;
 }
 
 // The line time of one acknowledged serial call: the frame, its ACK, the
 // block and its ACK.
 Nanos LineOf(const wpl::settings::Setting& s, const std::vector<uint8_t>& payload) {
-  if (s.network) return Nanos{0};
+  if (s.network()) return Nanos{0};
   const auto& row = wpl::link::SerialRow(s.name);
   const auto plan = wpl::link::PlanBlock(payload, row.block, row.pacing);
   return wpl::LineTime(14 + 1 + plan.bytes.size() + (plan.bytes.empty() ? 0 : 1), kBaud, 1);
@@ -63,11 +63,11 @@ Nanos LineOf(const wpl::settings::Setting& s, const std::vector<uint8_t>& payloa
 // What the protocol prescribes for one acknowledged call.
 Nanos Prescribed(const wpl::settings::Setting& s, const std::vector<uint8_t>& payload) {
   using namespace wpl::link;
-  if (s.network) {
+  if (s.network()) {
     const LanExport& row = LanRow(s.name);
     const LanPacing& p = row.pacing;
-    const auto plan = PlanBlock(payload, row.block, {p.beforeNakMs, p.afterNakMs});
-    Nanos t = Millis{p.openingMs + p.afterSuccessMs + p.afterFreeingMs + p.afterClosingMs};
+    const auto plan = PlanBlock(payload, row.block, p.Block());
+    Nanos t = p.opening + p.afterSuccess + p.afterFreeing + p.afterClosing;
     if (row.hold > Millis{0}) t += row.hold + Millis{1};
     return t + PausesOf(plan);
   }
@@ -96,8 +96,8 @@ void BM_Setting(benchmark::State& state, const wpl::settings::Setting* s) {
   for (auto _ : state) {
     const auto start = Clock::now();
     const int32_t r =
-        s->network
-            ? wpl::settings::RunLanSetting(env, *s, kIp, values)
+        s->network()
+            ? wpl::link::DoneOrFailed(wpl::settings::RunLanSetting(env, *s, kIp, values))
             : wpl::link::DoneOrFailed(wpl::settings::RunSerialSetting(env, *s, 1, kPort, values));
     const Nanos took = Clock::now() - start;
     if (r != 0) {
@@ -135,8 +135,8 @@ void BM_SetBaudRate(benchmark::State& state) {
 // The exports that hold for seconds run a few times; the others more.
 const int kRegistered = [] {
   for (const auto& s : wpl::settings::kSettings) {
-    const bool holds = s.network ? wpl::link::LanRow(s.name).hold > Millis{0}
-                                 : wpl::link::SerialRow(s.name).hold > Millis{0};
+    const bool holds = s.network() ? wpl::link::LanRow(s.name).hold > Millis{0}
+                                   : wpl::link::SerialRow(s.name).hold > Millis{0};
     benchmark::RegisterBenchmark(std::string(s.name).c_str(), BM_Setting, &s)
         ->Iterations(holds ? 3 : 21)
         ->UseManualTime()

@@ -48,7 +48,7 @@ class NetworkReceiver {
 
   // From the request for the header to the answer to the end packet.
   bool Run() {
-    lan_.Pause(lan_.row().pacing.beforeNakMs);
+    lan_.Pause(lan_.row().pacing.beforeNak);
     lan_.SendByte(kNak);
     if (!ReceiveHeader()) return false;
     if (count_ == 0) return true;

@@ -84,11 +84,11 @@ RealtimeFetch LanRealtimeFetch(Env& env, const char* ip) {
   bool asked =
       lan.Open(ip) == link::LanOpen::kOk && lan.SendFrame(kLanRow.command) && lan.AwaitAck();
   if (asked) {
-    lan.Pause(kLanRow.pacing.beforeNakMs);
+    lan.Pause(kLanRow.pacing.beforeNak);
     asked = lan.SendByte(link::kNak) == 1;
   }
   if (asked) {
-    lan.Pause(kLanRow.pacing.afterNakMs);
+    lan.Pause(kLanRow.pacing.afterNak);
     lan.StartReply();
     // A receive that fails, times out or finds the connection closed ends
     // the fetch with nothing.

@@ -6,12 +6,10 @@
 #include "exports/boundary.h"
 #include "personnel/counted_text.h"
 #include "personnel/name_file.h"
-#include "platform/fine_sleeps.h"
 #include "w_pclog.h"
 
 using namespace wpl::exports;
 using namespace wpl::personnel;
-using wpl::FineSleeps;
 using wpl::link::DoneOrFailed;
 
 namespace {
@@ -40,8 +38,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _SENDNAME(int32_t address, int32_t port, int32_t 
 WPL_EXPORT int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, const char* name) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText text(name);
-    if (!ip || !text.Fits(kMaxNameBytes)) return 1;
-    FineSleeps fine;  // its pauses are of a millisecond
+    if (text.length() < 0) return 1;  // no text the host made
     return LanSendName(env, ip, person, text.bytes());
   });
 }
@@ -83,9 +80,8 @@ WPL_EXPORT int32_t WPCLOG_CALL _SENDVOICE(int32_t address, int32_t port, int32_t
                                           int32_t v11, int32_t v12, int32_t v13, const char* text) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText t(text);
-    if (!t.Fits(kMaxVoiceText)) return 1;
+    if (t.length() < 0) return 1;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
-    FineSleeps fine;  // a millisecond after each text byte
     return DoneOrFailed(SendVoice(env, address, port, values, t.bytes()));
   });
 }
@@ -107,7 +103,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANSENDVOICE(const char* ip, int32_t v1, int32_t
                                              int32_t v12, int32_t v13, const char* text) {
   return WithProcessEnv(0, [&](wpl::Env& env) {
     const CountedText t(text);
-    if (!ip || !t.Fits(kMaxVoiceText)) return 0;
+    if (t.length() < 0) return 0;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
     const auto greeting = LanSendVoice(env, ip, values, t.bytes());
     return greeting ? static_cast<int32_t>(*greeting) : 0;
@@ -126,21 +122,18 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANDELALLVOICE(const char* ip) {
 
 WPL_EXPORT int32_t WPCLOG_CALL _SENDONLYCARD(int32_t address, int32_t port, int32_t person) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    FineSleeps fine;  // its 10 ms pause
     return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kAdd, person));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELONLYCARD(int32_t address, int32_t port, int32_t person) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    FineSleeps fine;
     return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kRemove, person));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELALLONLYCARD(int32_t address, int32_t port) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    FineSleeps fine;
     return DoneOrFailed(CardOnly(env, address, port, CardOnlyOp::kClear));
   });
 }

@@ -19,7 +19,8 @@ inline int32_t SerialSetting(const settings::Setting& s, int32_t address, int32_
 inline int32_t LanSetting(const settings::Setting& s, const char* ip,
                           std::initializer_list<int32_t> values = {}) {
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    return settings::RunLanSetting(env, s, ip, std::span(values.begin(), values.size()));
+    return link::DoneOrFailed(
+        settings::RunLanSetting(env, s, ip, std::span(values.begin(), values.size())));
   });
 }
 

@@ -20,7 +20,7 @@ std::optional<uint8_t> RunTemplateExchange(Env& env, const TemplateExport& row, 
   // The terminal hands its line over once it has acknowledged AA 55; there
   // is no second attempt after the frame was acknowledged.
   const link::SerialResult handed =
-      link::RunSerialCommand(env, link::SerialRow(row.name), address, port, kPassThroughPayload);
+      link::RunSerialCommand(env, *row.serial, address, port, kPassThroughPayload);
   if (handed.outcome != link::SerialOutcome::kDone) return std::nullopt;
   env.clock->Sleep(row.secondPause);
   const auto module = ReopenModulePort(env, handed.port);

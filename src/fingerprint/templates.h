@@ -4,6 +4,7 @@
 // exchange, and the terminal's closing marker. Files live in the FINGERREC
 // folder of the data folder.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -25,17 +26,38 @@ struct TemplateExport {
   std::optional<Millis> header;  // silence limit; none: no header is read
   std::optional<Millis> data;    // silence limit; none: no data part is read
   Millis marker;                 // silence limit for the closing marker
+  // The terminal side, filled in from `name`: a name with no row does not
+  // compile.
+  const link::SerialExport* serial = nullptr;
 };
 
-inline constexpr TemplateExport kTemplateExports[] = {
-    {"_GETIDLIST", module_cmd::kIdList, Millis{800}, Millis{6000}, Millis{3000}, Millis{6000}},
-    {"_SENDIDFPREC", module_cmd::kSendTemplate, Millis{1000}, Millis{12000}, std::nullopt,
-     Millis{10000}},
-    {"_GETIDFPREC", module_cmd::kGetTemplate, Millis{800}, Millis{6000}, Millis{3000},
-     Millis{6000}},
-    {"_DELIDFPREC", module_cmd::kDeleteOne, Millis{800}, Millis{6000}, Millis{3000}, Millis{6000}},
-    {"_DELIDFPALL", module_cmd::kDeleteAll, Millis{800}, std::nullopt, std::nullopt, Millis{6000}},
-};
+namespace template_detail {
+using namespace std::chrono_literals;
+
+template <size_t N>
+consteval std::array<TemplateExport, N> Joined(std::array<TemplateExport, N> rows) {
+  for (TemplateExport& row : rows) row.serial = &link::SerialRow(row.name);
+  return rows;
+}
+}  // namespace template_detail
+
+// clang-format off
+inline constexpr auto kTemplateExports = [] {
+  using namespace template_detail;
+  return Joined(std::to_array<TemplateExport>({
+      {.name = "_GETIDLIST", .moduleCommand = module_cmd::kIdList, .secondPause = 800ms,
+       .header = 6s, .data = 3s, .marker = 6s},
+      {.name = "_SENDIDFPREC", .moduleCommand = module_cmd::kSendTemplate, .secondPause = 1s,
+       .header = 12s, .marker = 10s},
+      {.name = "_GETIDFPREC", .moduleCommand = module_cmd::kGetTemplate, .secondPause = 800ms,
+       .header = 6s, .data = 3s, .marker = 6s},
+      {.name = "_DELIDFPREC", .moduleCommand = module_cmd::kDeleteOne, .secondPause = 800ms,
+       .header = 6s, .data = 3s, .marker = 6s},
+      {.name = "_DELIDFPALL", .moduleCommand = module_cmd::kDeleteAll, .secondPause = 800ms,
+       .marker = 6s},
+  }));
+}();
+// clang-format on
 
 constexpr const TemplateExport& TemplateRow(std::string_view name) {
   for (const TemplateExport& row : kTemplateExports)

@@ -1,6 +1,7 @@
 #include "link/block_plan.h"
 
 #include "link/command_frame.h"
+#include "platform/fine_sleeps.h"
 
 namespace wpl::link {
 namespace {
@@ -12,21 +13,27 @@ constexpr size_t kHeadSize = 4;
 class Planner {
  public:
   explicit Planner(BlockPlan& plan) : plan_(plan) {}
-  void Pause(int ms) { pending_ += ms; }
+  void Pause(Millis pause) { pending_ += pause; }
   void Piece(size_t from, size_t count) {
     plan_.steps.push_back({pending_, static_cast<uint16_t>(from), static_cast<uint16_t>(count)});
-    pending_ = 0;
+    pending_ = Millis{0};
   }
   void Finish() {
-    if (pending_ > 0) Piece(plan_.bytes.size(), 0);
+    if (pending_ > Millis{0}) Piece(plan_.bytes.size(), 0);
   }
 
  private:
   BlockPlan& plan_;
-  int pending_ = 0;
+  Millis pending_{0};
 };
 
 }  // namespace
+
+bool HoldsFinePauses(const BlockPlan& plan) {
+  for (const BlockPlan::Step& s : plan.steps)
+    if (NeedsFineSleeps(s.pause)) return true;
+  return false;
+}
 
 BlockPlan PlanBlock(std::span<const uint8_t> payload, BlockShape shape, const BlockPacing& pacing) {
   BlockPlan plan;
@@ -36,7 +43,7 @@ BlockPlan PlanBlock(std::span<const uint8_t> payload, BlockShape shape, const Bl
   const size_t end = plan.bytes.size();
   const size_t checksum = end - 1;
   Planner p(plan);
-  p.Pause(pacing.beforeNakMs);
+  p.Pause(pacing.beforeNak);
   // Each byte from `from` on in a piece of its own; paced data bytes are
   // followed by their pause.
   auto oneByOne = [&](size_t from) {
@@ -44,12 +51,12 @@ BlockPlan PlanBlock(std::span<const uint8_t> payload, BlockShape shape, const Bl
       p.Piece(i, 1);
       const auto offset = static_cast<int>(i - kHeadSize);
       if (i < checksum && pacing.pacedFrom >= 0 && offset >= pacing.pacedFrom)
-        p.Pause(pacing.pacedMs);
+        p.Pause(pacing.paced);
     }
   };
   auto nakAlone = [&] {
     p.Piece(0, 1);
-    p.Pause(pacing.afterNakMs);
+    p.Pause(pacing.afterNak);
   };
   switch (shape) {
     case BlockShape::kNone: break;
@@ -73,7 +80,7 @@ BlockPlan PlanBlock(std::span<const uint8_t> payload, BlockShape shape, const Bl
       oneByOne(kHeadSize);
       break;
   }
-  p.Pause(pacing.afterBlockMs);
+  p.Pause(pacing.afterBlock);
   p.Finish();
   return plan;
 }

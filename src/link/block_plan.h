@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/clock.h"
+
 namespace wpl::link {
 
 // How the block is cut into writes (serial) or sends (network).
@@ -22,21 +24,21 @@ enum class BlockShape : uint8_t {
   kHeadThenBytes,  // 0x15 and the head at once, then each data byte and the checksum
 };
 
-// Pauses in milliseconds. The pauses around the 0x15 apply where it goes
-// alone; a paced block waits after each data byte from `pacedFrom` on (a
-// text the terminal stores character by character).
+// The pauses around the 0x15 apply where it goes alone; a paced block waits
+// after each data byte from `pacedFrom` on (a text the terminal stores
+// character by character).
 struct BlockPacing {
-  int beforeNakMs = 0;
-  int afterNakMs = 0;
+  Millis beforeNak{0};
+  Millis afterNak{0};
   int pacedFrom = -1;  // payload offset; -1: no data byte is paced
-  int pacedMs = 0;
-  int afterBlockMs = 0;  // after the checksum
+  Millis paced{0};
+  Millis afterBlock{0};  // after the checksum
 };
 
 struct BlockPlan {
   // A pause, then bytes[from, from + count); a step of no bytes is a pause.
   struct Step {
-    int pauseMs = 0;
+    Millis pause{0};
     uint16_t from = 0, count = 0;
     friend bool operator==(const Step&, const Step&) = default;
   };
@@ -53,11 +55,15 @@ struct BlockPlan {
 BlockPlan PlanBlock(std::span<const uint8_t> payload, BlockShape shape,
                     const BlockPacing& pacing = {});
 
-// Replays a plan: `pause(ms)` for each pause, `write(bytes)` for each piece.
+// Whether a pause of the plan is shorter than the system's default timer
+// step, so that its replay needs a FineSleeps to keep to it.
+bool HoldsFinePauses(const BlockPlan& plan);
+
+// Replays a plan: `pause(duration)` for each pause, `write(bytes)` for each piece.
 template <typename Pause, typename Write>
 void ReplayBlock(const BlockPlan& plan, Pause&& pause, Write&& write) {
   for (const BlockPlan::Step& s : plan.steps) {
-    if (s.pauseMs > 0) pause(s.pauseMs);
+    if (s.pause > Millis{0}) pause(s.pause);
     if (s.count > 0) write(plan.BytesOf(s));
   }
 }

@@ -18,15 +18,16 @@ std::string LanOpenText(LanOpen outcome, const char* ip) {
   return std::string(lan_text::kConnectFailed);
 }
 
-LanConnection::LanConnection(Env& env, const LanExport& row) : env_(env), row_(row) {}
+LanConnection::LanConnection(Env& env, const LanExport& row)
+    : fine_(row.pacing.NeedsFineSleeps()), env_(env), row_(row) {}
 
 LanConnection::~LanConnection() {
   // Nothing may stay open; the pauses are only for the orderly path.
   socket_.reset();
 }
 
-void LanConnection::Pause(int ms) {
-  if (ms > 0) env_.clock->Sleep(Millis{ms});
+void LanConnection::Pause(Millis pause) {
+  if (pause > Millis{0}) env_.clock->Sleep(pause);
 }
 
 LanOpen LanConnection::Open(const char* ip) {
@@ -35,7 +36,7 @@ LanOpen LanConnection::Open(const char* ip) {
     stage_ = ip ? Stage::kBadAddress : Stage::kRefused;
     return LanOpen::kBadAddress;
   }
-  Pause(row_.pacing.openingMs);
+  Pause(row_.pacing.opening);
   if (!env_.sockets || !env_.sockets->Startup()) {
     stage_ = Stage::kStartupFailed;
     return LanOpen::kStartupFailed;
@@ -89,12 +90,14 @@ bool LanConnection::AwaitAck() {
 }
 
 BlockPlan LanConnection::PlanFor(std::span<const uint8_t> payload, BlockShape shape) const {
-  return PlanBlock(payload, shape, {row_.pacing.beforeNakMs, row_.pacing.afterNakMs});
+  return PlanBlock(payload, shape, row_.pacing.Block());
 }
 
 void LanConnection::SendPlan(const BlockPlan& plan) {
+  if (HoldsFinePauses(plan)) fine_.Take();
   ReplayBlock(
-      plan, [this](int ms) { Pause(ms); }, [this](std::span<const uint8_t> b) { SendBytes(b); });
+      plan, [this](Millis pause) { Pause(pause); },
+      [this](std::span<const uint8_t> b) { SendBytes(b); });
 }
 
 void LanConnection::Close(bool success) {
@@ -104,11 +107,11 @@ void LanConnection::Close(bool success) {
   bool closingPause = false;
   switch (stage_) {
     case Stage::kConnected:
-      if (success) Pause(p.afterSuccessMs);
+      if (success) Pause(p.afterSuccess);
       send_ = {};
       receive_ = {};
       filled_ = 0;
-      Pause(p.afterFreeingMs);
+      Pause(p.afterFreeing);
       closingPause = true;
       break;
     case Stage::kConnectFailed: closingPause = true; break;
@@ -119,16 +122,17 @@ void LanConnection::Close(bool success) {
     case Stage::kRefused: break;
   }
   socket_.reset();
-  if (closingPause) Pause(p.afterClosingMs);
+  if (closingPause) Pause(p.afterClosing);
 }
 
-int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
-                      std::span<const uint8_t> payload) {
+LanResult RunLanCommand(Env& env, const char* ip, const LanExport& row,
+                        std::span<const uint8_t> payload) {
   if (row.exchange == LanExchange::kOwn)
     throw std::logic_error("export runs an exchange of its own");
   LanConnection lan(env, row);
   const BlockPlan plan = lan.PlanFor(payload, row.block);
-  bool ok = lan.Open(ip) == LanOpen::kOk && lan.SendFrame(row.command);
+  const bool connected = lan.Open(ip) == LanOpen::kOk;
+  bool ok = connected && lan.SendFrame(row.command);
   if (ok && row.exchange == LanExchange::kCommand) ok = lan.AwaitAck();
   if (ok && row.block != BlockShape::kNone) {
     lan.SendPlan(plan);
@@ -137,7 +141,7 @@ int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
   // Counted from the ACK; over only once strictly more than the hold passed.
   if (ok && row.hold > Millis{0}) SleepPast(*env.clock, Stopwatch(*env.clock), row.hold);
   lan.Close(ok);
-  return ok ? 0 : 1;
+  return {ok ? LanOutcome::kDone : connected ? LanOutcome::kRefused : LanOutcome::kNoConnection};
 }
 
 }  // namespace wpl::link

@@ -13,6 +13,7 @@
 
 #include "link/lan_exports.h"
 #include "platform/env.h"
+#include "platform/fine_sleeps.h"
 
 namespace wpl::link {
 
@@ -91,7 +92,9 @@ class LanConnection {
   // refused without traffic, as on the serial side.
   BlockPlan PlanFor(std::span<const uint8_t> payload, BlockShape shape) const;
   // Replays a planned block: its pauses, and a send for each piece. The
-  // sends' results are not examined (the reply tells).
+  // sends' results are not examined (the reply tells). A plan with pauses
+  // shorter than the system's timer step takes a FineSleeps for the rest of
+  // the connection.
   void SendPlan(const BlockPlan& plan);
 
   // Frees the buffers and closes the socket with the export's closing pauses
@@ -99,8 +102,9 @@ class LanConnection {
   void Close(bool success);
 
   Env& env() { return env_; }
+  bool fineSleeps() const { return fine_.held(); }
   const LanExport& row() const { return row_; }
-  void Pause(int ms);
+  void Pause(Millis pause);
 
  private:
   // kBadAddress: a text that is no address, which the system would have
@@ -115,6 +119,9 @@ class LanConnection {
     kConnected
   };
 
+  // Taken from the start when the row's own pauses need it; first in, last
+  // out, so that it covers the closing pauses.
+  FineSleepsWhen fine_;
   Env& env_;
   const LanExport& row_;
   Stage stage_ = Stage::kIdle;
@@ -125,10 +132,25 @@ class LanConnection {
   bool closed_ = false;
 };
 
+enum class LanOutcome {
+  kNoConnection,  // no address, no socket, or no connection within the limit
+  kRefused,       // connected, but a send failed or an ACK did not come
+  kDone,          // acknowledged (a frame alone: sent)
+};
+
+struct LanResult {
+  LanOutcome outcome = LanOutcome::kNoConnection;
+};
+
+// The result of the exports that report 0 done, 1 failed.
+constexpr int32_t DoneOrFailed(const LanResult& r) {
+  return r.outcome == LanOutcome::kDone ? 0 : 1;
+}
+
 // The whole conversation of an export whose row is kFrameOnly or kCommand:
 // open, frame, ACK, block and second ACK where the row has one, the hold,
-// close. 0 success, 1 failure.
-int32_t RunLanCommand(Env& env, const char* ip, const LanExport& row,
-                      std::span<const uint8_t> payload = {});
+// close.
+LanResult RunLanCommand(Env& env, const char* ip, const LanExport& row,
+                        std::span<const uint8_t> payload = {});
 
 }  // namespace wpl::link

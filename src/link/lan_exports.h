@@ -10,6 +10,7 @@
 
 #include "link/block_plan.h"
 #include "platform/clock.h"
+#include "platform/fine_sleeps.h"
 
 namespace wpl::link {
 
@@ -27,17 +28,27 @@ enum class ClosingPause {
   kEveryPath,    // also a failed start-up
 };
 
-// Pauses in milliseconds. The pauses after freeing and after closing belong
-// to every path that got past a successful connect; the closing pause alone
-// to the earlier failures that `closingFrom` names.
+// Pauses of the conversation. The pauses after freeing and after closing
+// belong to every path that got past a successful connect; the closing pause
+// alone to the earlier failures that `closingFrom` names.
 struct LanPacing {
-  int openingMs = 0;       // before anything else
-  int beforeNakMs = 0;     // A: before the 0x15 that opens a block or asks for data
-  int afterNakMs = 0;      // B: after it (where the 0x15 goes alone)
-  int afterSuccessMs = 0;  // on success, before the buffers are freed
-  int afterFreeingMs = 0;  // before the socket is closed
-  int afterClosingMs = 0;  // after the socket is closed
+  Millis opening{0};       // before anything else
+  Millis beforeNak{0};     // A: before the 0x15 that opens a block or asks for data
+  Millis afterNak{0};      // B: after it (where the 0x15 goes alone)
+  Millis afterSuccess{0};  // on success, before the buffers are freed
+  Millis afterFreeing{0};  // before the socket is closed
+  Millis afterClosing{0};  // after the socket is closed
   ClosingPause closingFrom = ClosingPause::kFromConnect;
+
+  // Whether a pause is shorter than the system's timer step.
+  constexpr bool NeedsFineSleeps() const {
+    for (Millis p : {opening, beforeNak, afterNak, afterSuccess, afterFreeing, afterClosing})
+      if (wpl::NeedsFineSleeps(p)) return true;
+    return false;
+  }
+
+  // The pauses around the block's 0x15, as the block plan takes them.
+  constexpr BlockPacing Block() const { return {.beforeNak = beforeNak, .afterNak = afterNak}; }
 };
 
 // How long a receive may wait with nothing arriving before the exchange is
@@ -68,11 +79,7 @@ namespace lan_detail {
 using enum LanExchange;
 using enum BlockShape;
 using enum ClosingPause;
-constexpr LanPacing kNoPauses{};
-constexpr LanPacing Paced(int opening, int a, int b, int success, int freeing, int closing,
-                          ClosingPause from = kFromConnect) {
-  return {opening, a, b, success, freeing, closing, from};
-}
+using namespace std::chrono_literals;
 }  // namespace lan_detail
 
 // One row per network export. The downloads, the real-time fetch and the
@@ -81,34 +88,68 @@ constexpr LanPacing Paced(int opening, int a, int b, int success, int freeing, i
 // data, the closing pause their ending pause).
 inline constexpr auto kLanExports = [] {
   using namespace lan_detail;
-  return std::array<LanExport, 23>{{
-      {"_LANDOWNLOAD", 0x01, kOwn, kNone, Paced(0, 20, 0, 0, 0, 2000)},
-      {"_LANMANYDOWNLOAD", 0x01, kOwn, kNone, Paced(0, 0, 0, 0, 0, 1000, kEveryPath)},
-      {"_LANDOWNLOADADDR", 0x01, kOwn, kNone, Paced(0, 0, 0, 0, 0, 1000, kEveryPath)},
-      {"_LANSETTIME", 0x02, kCommand, kWhole, kNoPauses},
-      {"_LANANSWER", 0x03, kCommand, kWhole, kNoPauses},
-      {"_LANDELETEALLNAME", 0x05, kCommand, kNone, kNoPauses},
-      {"_LANSETOPENCLOSE", 0x06, kCommand, kSplit, Paced(1, 3, 2, 1, 1, 25)},
-      {"_LANCHANGENAMEID", 0x06, kCommand, kHeadThenBytes, kNoPauses},
-      {"_LANENABLEALL", 0x08, kCommand, kNone, kNoPauses, Millis{2000}, Millis{30'000}},
-      {"_LANDISABLEALL", 0x09, kCommand, kNone, kNoPauses, Millis{3000}, Millis{40'000}},
-      {"_LANENABLEPERSON", 0x0A, kCommand, kNakThenRest, Paced(1, 10, 1, 1, 1, 25), Millis{0},
-       Millis{180'000}},
-      {"_LANDISABLEPERSON", 0x0B, kCommand, kNakThenRest, Paced(1, 10, 1, 1, 1, 1), Millis{0},
-       Millis{60'000}},
-      {"_LANDELETE", 0x0D, kFrameOnly, kNone, kNoPauses},
-      {"_LANSENDNAME", 0x0E, kCommand, kSplit, Paced(1, 5, 1, 1, 1, 25, kEveryPath)},
-      {"_LANRESTOREALL", 0x0F, kCommand, kNone, kNoPauses},
-      {"_LANSETSN", 0x10, kCommand, kSplit, Paced(1, 10, 1, 1, 1, 25)},
-      {"_LANDELSN", 0x11, kCommand, kSplit, Paced(1, 10, 2, 1, 1, 25)},
-      {"_LANSETOPENMODE", 0x13, kCommand, kSplit, Paced(1, 10, 2, 1, 1, 25)},
-      {"_LANSETOPENTIME", 0x14, kCommand, kSplit, Paced(1, 10, 2, 1, 1, 25)},
-      {"_LANSENDVOICE", 0x14, kOwn, kHeadThenBytes, Paced(0, 0, 0, 0, 0, 25, kFromSocket)},
-      {"_LANDELVOICE", 0x15, kCommand, kHeadThenBytes, kNoPauses},
-      {"_LANDELALLVOICE", 0x15, kCommand, kHeadThenBytes, kNoPauses},
-      {"_LANREALDOWNLOAD", 0x17, kOwn, kNone, Paced(1, 20, 10, 1, 1, 25)},
-  }};
+  // clang-format off
+  return std::to_array<LanExport>({
+      {.name = "_LANDOWNLOAD", .command = 0x01, .exchange = kOwn, .block = kNone,
+       .pacing = {.beforeNak = 20ms, .afterClosing = 2000ms}},
+      {.name = "_LANMANYDOWNLOAD", .command = 0x01, .exchange = kOwn, .block = kNone,
+       .pacing = {.afterClosing = 1000ms, .closingFrom = kEveryPath}},
+      {.name = "_LANDOWNLOADADDR", .command = 0x01, .exchange = kOwn, .block = kNone,
+       .pacing = {.afterClosing = 1000ms, .closingFrom = kEveryPath}},
+      {.name = "_LANSETTIME", .command = 0x02, .exchange = kCommand, .block = kWhole},
+      {.name = "_LANANSWER", .command = 0x03, .exchange = kCommand, .block = kWhole},
+      {.name = "_LANDELETEALLNAME", .command = 0x05, .exchange = kCommand, .block = kNone},
+      {.name = "_LANSETOPENCLOSE", .command = 0x06, .exchange = kCommand, .block = kSplit,
+       .pacing = {.opening = 1ms, .beforeNak = 3ms, .afterNak = 2ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms}},
+      {.name = "_LANCHANGENAMEID", .command = 0x06, .exchange = kCommand, .block = kHeadThenBytes},
+      {.name = "_LANENABLEALL", .command = 0x08, .exchange = kCommand, .block = kNone,
+       .hold = 2000ms, .silenceLimit = 30s},
+      {.name = "_LANDISABLEALL", .command = 0x09, .exchange = kCommand, .block = kNone,
+       .hold = 3000ms, .silenceLimit = 40s},
+      {.name = "_LANENABLEPERSON", .command = 0x0A, .exchange = kCommand, .block = kNakThenRest,
+       .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 1ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms}, .silenceLimit = 180s},
+      {.name = "_LANDISABLEPERSON", .command = 0x0B, .exchange = kCommand, .block = kNakThenRest,
+       .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 1ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 1ms}, .silenceLimit = 60s},
+      {.name = "_LANDELETE", .command = 0x0D, .exchange = kFrameOnly, .block = kNone},
+      {.name = "_LANSENDNAME", .command = 0x0E, .exchange = kCommand, .block = kSplit,
+       .pacing = {.opening = 1ms, .beforeNak = 5ms, .afterNak = 1ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms, .closingFrom = kEveryPath}},
+      {.name = "_LANRESTOREALL", .command = 0x0F, .exchange = kCommand, .block = kNone},
+      {.name = "_LANSETSN", .command = 0x10, .exchange = kCommand, .block = kSplit,
+       .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 1ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms}},
+      {.name = "_LANDELSN", .command = 0x11, .exchange = kCommand, .block = kSplit,
+       .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 2ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms}},
+      {.name = "_LANSETOPENMODE", .command = 0x13, .exchange = kCommand, .block = kSplit,
+       .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 2ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms}},
+      {.name = "_LANSETOPENTIME", .command = 0x14, .exchange = kCommand, .block = kSplit,
+       .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 2ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms}},
+      {.name = "_LANSENDVOICE", .command = 0x14, .exchange = kOwn, .block = kHeadThenBytes,
+       .pacing = {.afterClosing = 25ms, .closingFrom = kFromSocket}},
+      {.name = "_LANDELVOICE", .command = 0x15, .exchange = kCommand, .block = kHeadThenBytes},
+      {.name = "_LANDELALLVOICE", .command = 0x15, .exchange = kCommand, .block = kHeadThenBytes},
+      {.name = "_LANREALDOWNLOAD", .command = 0x17, .exchange = kOwn, .block = kNone,
+       .pacing = {.opening = 1ms, .beforeNak = 20ms, .afterNak = 10ms, .afterSuccess = 1ms,
+       .afterFreeing = 1ms, .afterClosing = 25ms}},
+  });
 }();
+// clang-format on
+
+// Each name once, and every name a network export's.
+static_assert([] {
+  for (size_t i = 0; i < kLanExports.size(); ++i) {
+    if (!kLanExports[i].name.starts_with("_LAN")) return false;
+    for (size_t j = i + 1; j < kLanExports.size(); ++j)
+      if (kLanExports[i].name == kLanExports[j].name) return false;
+  }
+  return true;
+}());
 
 // The row of an export by name. Used in constant expressions, an unknown
 // name does not compile.

@@ -6,7 +6,7 @@ namespace wpl::link {
 
 int32_t LanClearRecords(Env& env, const char* ip) {
   static constexpr const LanExport& kRow = LanRow("_LANDELETE");
-  return RunLanCommand(env, ip, kRow);
+  return DoneOrFailed(RunLanCommand(env, ip, kRow));
 }
 
 }  // namespace wpl::link

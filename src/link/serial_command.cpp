@@ -4,12 +4,13 @@
 
 #include "link/serial_link.h"
 #include "link/value_reply.h"
+#include "platform/fine_sleeps.h"
 
 namespace wpl::link {
 
 void WriteBlock(Env& env, SerialPort& port, const BlockPlan& plan) {
   ReplayBlock(
-      plan, [&](int ms) { env.clock->Sleep(Millis{ms}); },
+      plan, [&](Millis pause) { env.clock->Sleep(pause); },
       [&](std::span<const uint8_t> bytes) { port.Write(bytes); });
 }
 
@@ -19,6 +20,8 @@ SerialResult RunSerialCommand(Env& env, const SerialExport& row, int32_t address
   // Planned before any port is opened: a payload too long for a block
   // fails without traffic.
   const BlockPlan plan = PlanBlock(payload, row.block, row.pacing);
+  // Held to the end: pauses of a few milliseconds keep to their length.
+  const FineSleepsWhen fine(HoldsFinePauses(plan) || NeedsFineSleeps(row.closingPause));
   SerialResult result;
   {
     auto link = RunCommandAttempts(env, address, port, row.command, row.ackLimit);

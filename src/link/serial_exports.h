@@ -44,68 +44,112 @@ struct SerialExport {
 namespace serial_detail {
 using enum BlockShape;
 using enum SerialFinal;
-constexpr Millis S(int seconds) { return Millis{seconds * 1000}; }
-constexpr BlockPacing Around(int beforeNak, int afterNak) { return {beforeNak, afterNak}; }
+using namespace std::chrono_literals;
 }  // namespace serial_detail
 
 // One row per serial export that sends a command frame. (The line-speed
 // setting sends none: it has a scan of its own.)
 inline constexpr auto kSerialExports = [] {
   using namespace serial_detail;
-  return std::array<SerialExport, 41>{{
-      {"_TESTCOM", 0x00, S(1)},
-      {"_DOWNLOAD", 0x01, S(1), kNone, {}, kOwn},
+  // clang-format off
+  return std::to_array<SerialExport>({
+      {.name = "_TESTCOM", .command = 0x00, .ackLimit = 1s},
+      {.name = "_DOWNLOAD", .command = 0x01, .ackLimit = 1s, .final = kOwn},
       // The frame goes out once a modem has connected (its own dialogue).
-      {"_MODEMDOWNLOAD", 0x01, S(3), kNone, {}, kOwn},
-      {"_SETTIME", 0x02, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_SETMACHINEID", 0x04, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_SETOPENCLOSE", 0x06, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_SETPASSWORD", 0x07, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_ENABLEALL", 0x08, S(30), kNone, {}, kNothing, {}, {}, S(3)},
-      {"_DISABLEALL", 0x09, S(40), kNone, {}, kNothing, {}, {}, S(4)},
-      {"_ENABLEPERSON", 0x0A, S(1), kBytes, Around(10, 10), kBlockAck, S(180)},
-      {"_DISABLEPERSON", 0x0B, S(10), kBytes, Around(10, 5), kBlockAck, S(60)},
-      {"_RESTORE", 0x0C, S(1)},
-      {"_DELETE", 0x0D, S(3)},
-      {"_RESTOREALL", 0x0F, S(1)},
-      {"_SETOPENMODE", 0x13, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_SETOPENTIME", 0x14, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_SETBELL", 0x18, S(1), kBytes, {}, kBlockAck, S(5), Millis{1}},
+      {.name = "_MODEMDOWNLOAD", .command = 0x01, .ackLimit = 3s, .final = kOwn},
+      {.name = "_SETTIME", .command = 0x02, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 1s},
+      {.name = "_SETMACHINEID", .command = 0x04, .ackLimit = 1s, .block = kBytes,
+       .final = kBlockAck, .finalLimit = 1s},
+      {.name = "_SETOPENCLOSE", .command = 0x06, .ackLimit = 1s, .block = kBytes,
+       .final = kBlockAck, .finalLimit = 1s},
+      {.name = "_SETPASSWORD", .command = 0x07, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 1s},
+      {.name = "_ENABLEALL", .command = 0x08, .ackLimit = 30s, .hold = 3s},
+      {.name = "_DISABLEALL", .command = 0x09, .ackLimit = 40s, .hold = 4s},
+      {.name = "_ENABLEPERSON", .command = 0x0A, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.beforeNak = 10ms, .afterNak = 10ms}, .final = kBlockAck, .finalLimit = 180s},
+      {.name = "_DISABLEPERSON", .command = 0x0B, .ackLimit = 10s, .block = kBytes,
+       .pacing = {.beforeNak = 10ms, .afterNak = 5ms}, .final = kBlockAck, .finalLimit = 60s},
+      {.name = "_RESTORE", .command = 0x0C, .ackLimit = 1s},
+      {.name = "_DELETE", .command = 0x0D, .ackLimit = 3s},
+      {.name = "_RESTOREALL", .command = 0x0F, .ackLimit = 1s},
+      {.name = "_SETOPENMODE", .command = 0x13, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 1s},
+      {.name = "_SETOPENTIME", .command = 0x14, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 1s},
+      {.name = "_SETBELL", .command = 0x18, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 5s, .closingPause = 1ms},
       // Card numbers. The terminal files an SN for up to 30 s before it answers.
-      {"_SETSN", 0x10, S(1), kBytes, Around(5, 5), kBlockAck, S(30)},
-      {"_DELSN", 0x11, S(1), kBytes, Around(5, 5), kBlockAck, S(30)},
-      {"_WHATSN", 0x12, S(1), kBytes, Around(0, 10), kAckValue, S(1)},
-      {"_SETSNORCARD", 0x13, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_SETCARDWAITTIME", 0x14, S(1), kBytes, {}, kBlockAck, S(1)},
-      {"_GETSNLENTH", 0x16, S(1), kNakOnly, {}, kValue},
-      {"_SETLOCKNUM", 0x03, S(1), kBytes, Around(0, 1), kBlockAck, S(1)},
-      {"_DELLOCKNUM", 0x03, S(1), kBytes, Around(0, 1), kBlockAck, S(1)},
+      {.name = "_SETSN", .command = 0x10, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.beforeNak = 5ms, .afterNak = 5ms}, .final = kBlockAck, .finalLimit = 30s},
+      {.name = "_DELSN", .command = 0x11, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.beforeNak = 5ms, .afterNak = 5ms}, .final = kBlockAck, .finalLimit = 30s},
+      {.name = "_WHATSN", .command = 0x12, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kAckValue, .finalLimit = 1s},
+      {.name = "_SETSNORCARD", .command = 0x13, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 1s},
+      {.name = "_SETCARDWAITTIME", .command = 0x14, .ackLimit = 1s, .block = kBytes,
+       .final = kBlockAck, .finalLimit = 1s},
+      {.name = "_GETSNLENTH", .command = 0x16, .ackLimit = 1s, .block = kNakOnly, .final = kValue},
+      {.name = "_SETLOCKNUM", .command = 0x03, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 1ms}, .final = kBlockAck, .finalLimit = 1s},
+      {.name = "_DELLOCKNUM", .command = 0x03, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 1ms}, .final = kBlockAck, .finalLimit = 1s},
       // The real-time fetch: one frame at 57600 on the first port that opens,
       // 0.2 s for each answer, and 10 ms with the port closed before it returns.
-      {"_REALDOWNLOAD", 0x17, Millis{200}, kNakOnly, {}, kOwn, {}, {}, Millis{10}},
+      {.name = "_REALDOWNLOAD", .command = 0x17, .ackLimit = 200ms, .block = kNakOnly,
+       .final = kOwn, .hold = 10ms},
       // The personnel tables. The voice text is stored character by
       // character: a millisecond after each of its bytes (payload offset 17).
-      {"_SENDNAME", 0x0E, S(1), kBytes, {}, kBlockAck, S(10)},
-      {"_CHANGENAMEID", 0x06, S(1), kBytes, {}, kBlockAck, S(10)},
-      {"_DELETEALLNAME", 0x05, S(1), kNone, {}, kSecondAck, S(10)},
-      {"_SENDVOICE", 0x14, S(2), kBytes, {5, 10, 17, 1, 1}, kBlockAck, S(3)},
-      {"_DELVOICE", 0x15, S(1), kBytes, {}, kBlockAck, S(10)},
-      {"_DELALLVOICE", 0x15, S(1), kBytes, {}, kBlockAck, S(10)},
-      {"_SENDONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
-      {"_DELONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
-      {"_DELALLONLYCARD", 0x03, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {.name = "_SENDNAME", .command = 0x0E, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 10s},
+      {.name = "_CHANGENAMEID", .command = 0x06, .ackLimit = 1s, .block = kBytes,
+       .final = kBlockAck, .finalLimit = 10s},
+      {.name = "_DELETEALLNAME", .command = 0x05, .ackLimit = 1s, .final = kSecondAck,
+       .finalLimit = 10s},
+      {.name = "_SENDVOICE", .command = 0x14, .ackLimit = 2s, .block = kBytes,
+       .pacing = {.beforeNak = 5ms, .afterNak = 10ms, .pacedFrom = 17, .paced = 1ms,
+       .afterBlock = 1ms}, .final = kBlockAck, .finalLimit = 3s},
+      {.name = "_DELVOICE", .command = 0x15, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 10s},
+      {.name = "_DELALLVOICE", .command = 0x15, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 10s},
+      {.name = "_SENDONLYCARD", .command = 0x03, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+      {.name = "_DELONLYCARD", .command = 0x03, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+      {.name = "_DELALLONLYCARD", .command = 0x03, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
       // The fingerprint pass-through: AA 55 hands the line to the module
       // once acknowledged (the module side is in fingerprint/templates.h).
-      {"_GETIDLIST", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
-      {"_SENDIDFPREC", 0x12, S(1), kBytes, Around(0, 20), kBlockAck, S(10)},
-      {"_GETIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
-      {"_DELIDFPREC", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
-      {"_DELIDFPALL", 0x12, S(1), kBytes, Around(0, 10), kBlockAck, S(5)},
+      {.name = "_GETIDLIST", .command = 0x12, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+      {.name = "_SENDIDFPREC", .command = 0x12, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 20ms}, .final = kBlockAck, .finalLimit = 10s},
+      {.name = "_GETIDFPREC", .command = 0x12, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+      {.name = "_DELIDFPREC", .command = 0x12, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+      {.name = "_DELIDFPALL", .command = 0x12, .ackLimit = 1s, .block = kBytes,
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
       // The backup mode: the block's ACK, then a second one once the
       // terminal is ready for the backup link.
-      {"_ZWBACKUP", 0x0E, S(1), kBytes, {}, kBlockAck, S(3), {}, {}, S(60)},
-  }};
+      {.name = "_ZWBACKUP", .command = 0x0E, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
+       .finalLimit = 3s, .secondLimit = 60s},
+  });
 }();
+// clang-format on
+
+// Each name once, and the network exports in the network table.
+static_assert([] {
+  for (size_t i = 0; i < kSerialExports.size(); ++i) {
+    if (kSerialExports[i].name.starts_with("_LAN")) return false;
+    for (size_t j = i + 1; j < kSerialExports.size(); ++j)
+      if (kSerialExports[i].name == kSerialExports[j].name) return false;
+  }
+  return true;
+}());
 
 // The row of an export by name. Used in constant expressions, an unknown
 // name does not compile.

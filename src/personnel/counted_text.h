@@ -24,7 +24,7 @@ class CountedText {
   // Whether the stored length is one the caller can take (0..limit).
   bool Fits(size_t limit) const { return length_ >= 0 && static_cast<size_t>(length_) <= limit; }
   // The characters of the stored length (none for a negative one). Callers
-  // check Fits first: the stored length is the host's word.
+  // check its length before reading them: the stored length is the host's word.
   std::span<const uint8_t> bytes() const;
   // The characters up to the first zero byte, looking at no more than
   // `limit` of them and never past the stored length.

@@ -7,6 +7,7 @@
 namespace wpl::personnel {
 namespace {
 
+using link::DoneOrFailed;
 using link::LanRow;
 using link::SerialRow;
 
@@ -101,23 +102,25 @@ link::SerialResult CardOnly(Env& env, int32_t address, int32_t port, CardOnlyOp 
 
 int32_t LanSendName(Env& env, const char* ip, int32_t person, Text name) {
   if (!NameFits(name)) return 1;
-  return link::RunLanCommand(env, ip, LanRow("_LANSENDNAME"), NamePayload(person, name));
+  return DoneOrFailed(
+      link::RunLanCommand(env, ip, LanRow("_LANSENDNAME"), NamePayload(person, name)));
 }
 
 int32_t LanChangeNameId(Env& env, const char* ip, int32_t first, int32_t second) {
-  return link::RunLanCommand(env, ip, LanRow("_LANCHANGENAMEID"), ChangePayload(first, second));
+  return DoneOrFailed(
+      link::RunLanCommand(env, ip, LanRow("_LANCHANGENAMEID"), ChangePayload(first, second)));
 }
 
 int32_t LanDeleteAllNames(Env& env, const char* ip) {
-  return link::RunLanCommand(env, ip, LanRow("_LANDELETEALLNAME"));
+  return DoneOrFailed(link::RunLanCommand(env, ip, LanRow("_LANDELETEALLNAME")));
 }
 
 int32_t LanDeleteVoice(Env& env, const char* ip, int32_t voice) {
-  return link::RunLanCommand(env, ip, LanRow("_LANDELVOICE"), HighLow(voice));
+  return DoneOrFailed(link::RunLanCommand(env, ip, LanRow("_LANDELVOICE"), HighLow(voice)));
 }
 
 int32_t LanDeleteAllVoices(Env& env, const char* ip) {
-  return link::RunLanCommand(env, ip, LanRow("_LANDELALLVOICE"), HighLow(0));
+  return DoneOrFailed(link::RunLanCommand(env, ip, LanRow("_LANDELALLVOICE"), HighLow(0)));
 }
 
 std::optional<uint32_t> LanSendVoice(Env& env, const char* ip, VoiceValues values, Text text) {

@@ -11,10 +11,14 @@
 
 namespace wpl::settings {
 
-inline constexpr Setting kValueQueries[] = {
-    {"_WHATSN", false, 1, HighLow},  // the value the terminal files under an SN number
-    {"_GETSNLENTH", false, 0},       // the terminal's SN length: the 0x15 alone asks
-};
+// clang-format off
+inline constexpr auto kValueQueries = settings_detail::Joined(std::to_array<Setting>({
+    // The value the terminal files under an SN number.
+    {.name = "_WHATSN", .values = 1, .payload = HighLow, .range = kNumber},
+    // The terminal's SN length: the 0x15 alone asks.
+    {.name = "_GETSNLENTH"},
+}));
+// clang-format on
 
 const Setting* FindValueQuery(std::string_view name);
 

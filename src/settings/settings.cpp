@@ -33,13 +33,14 @@ Payload PayloadFor(const Setting& setting, std::span<const int32_t> values) {
 
 link::SerialResult RunSerialSetting(Env& env, const Setting& setting, int32_t address, int32_t port,
                                     std::span<const int32_t> values) {
-  return link::RunSerialCommand(env, link::SerialRow(setting.name), address, port,
-                                PayloadFor(setting, values));
+  if (!setting.serial) throw std::invalid_argument("not a serial setting");
+  return link::RunSerialCommand(env, *setting.serial, address, port, PayloadFor(setting, values));
 }
 
-int32_t RunLanSetting(Env& env, const Setting& setting, const char* ip,
-                      std::span<const int32_t> values) {
-  return link::RunLanCommand(env, ip, link::LanRow(setting.name), PayloadFor(setting, values));
+link::LanResult RunLanSetting(Env& env, const Setting& setting, const char* ip,
+                              std::span<const int32_t> values) {
+  if (!setting.lan) throw std::invalid_argument("not a network setting");
+  return link::RunLanCommand(env, ip, *setting.lan, PayloadFor(setting, values));
 }
 
 }  // namespace wpl::settings

@@ -31,7 +31,7 @@ int RestoreAll(const char* ip, Millis silence) {
   link::LanExport row = link::LanRow("_LANRESTOREALL");
   row.silenceLimit = silence;
   Env env = ProcessEnv();
-  return link::RunLanCommand(env, ip, row);
+  return link::DoneOrFailed(link::RunLanCommand(env, ip, row));
 }
 
 TEST(NetworkBasics, LanDeleteClearsASimulatedTerminal) {

@@ -39,7 +39,7 @@ inline std::string Render(const link::BlockPlan& plan) {
   std::vector<Piece> pieces;
   Nanos t{0};
   for (const auto& s : plan.steps) {
-    t += Millis{s.pauseMs};
+    t += s.pause;
     const auto b = plan.BytesOf(s);
     pieces.push_back({t, {b.begin(), b.end()}});
   }

@@ -4,12 +4,15 @@
 
 #include <cstdio>
 #include <set>
+#include <string>
 
+#include "fingerprint/templates.h"
 #include "link/block_plan.h"
 #include "link/lan_connection.h"
 #include "link/serial_command.h"
 #include "link/serial_link.h"
 #include "network_site.h"
+#include "settings/cards.h"
 #include "settings/line_speed.h"
 #include "settings/settings.h"
 #include "virtual_env.h"
@@ -27,6 +30,7 @@ using sim::TerminalConfig;
 using sim::TerminalModel;
 using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
 
 constexpr const char* kIp = "127.0.12.1";
 constexpr Ipv4Address kAddress{{127, 0, 12, 1}};
@@ -44,22 +48,25 @@ TEST(BlockPlan, ShapesAndPauses) {
   };
   const Case cases[] = {
       {BlockShape::kNone, {}, three, ""},
-      {BlockShape::kNakOnly, {0, 0}, {}, "15"},
-      {BlockShape::kNakOnly, {3, 7}, {}, "+3 | 15 | +7"},
+      {BlockShape::kNakOnly, {0ms, 0ms}, {}, "15"},
+      {BlockShape::kNakOnly, {3ms, 7ms}, {}, "+3 | 15 | +7"},
       {BlockShape::kWhole, {}, three, "15 01 03 FC 80 00 90 10"},
       {BlockShape::kBytes, {}, three, "15 | 01 | 03 | FC | 80 | 00 | 90 | 10"},
-      {BlockShape::kBytes, {10, 5}, {0x01, 0x00}, "+10 | 15 | +5 | 01 | 02 | FD | 01 | 00 | 01"},
-      {BlockShape::kSplit, {10, 2}, three, "+10 | 15 | +2 | 01 03 FC | 80 | 00 | 90 | 10"},
-      {BlockShape::kNakThenRest, {10, 1}, three, "+10 | 15 | +1 | 01 03 FC 80 00 90 10"},
+      {BlockShape::kBytes,
+       {10ms, 5ms},
+       {0x01, 0x00},
+       "+10 | 15 | +5 | 01 | 02 | FD | 01 | 00 | 01"},
+      {BlockShape::kSplit, {10ms, 2ms}, three, "+10 | 15 | +2 | 01 03 FC | 80 | 00 | 90 | 10"},
+      {BlockShape::kNakThenRest, {10ms, 1ms}, three, "+10 | 15 | +1 | 01 03 FC 80 00 90 10"},
       {BlockShape::kHeadThenBytes, {}, three, "15 01 03 FC | 80 | 00 | 90 | 10"},
       // A text stored character by character: a pause after each byte from
       // offset 1 of the payload, none after the checksum but the block's own.
       {BlockShape::kBytes,
-       {5, 10, 1, 1, 1},
+       {5ms, 10ms, 1, 1ms, 1ms},
        {0x07, 0x41, 0x42},
        "+5 | 15 | +10 | 01 | 03 | FC | 07 | 41 | +1 | 42 | +1 | 8A | +1"},
       {BlockShape::kHeadThenBytes,
-       {0, 0, 0, 2, 0},
+       {0ms, 0ms, 0, 2ms, 0ms},
        {0x41, 0x42},
        "15 01 02 FD | 41 | +2 | 42 | +2 | 83"},
       {BlockShape::kWhole, {}, {}, "15 01 00 FF 00"},
@@ -81,7 +88,7 @@ struct Rig {
   int32_t Run(std::string_view name, const std::vector<int32_t>& values, int32_t address = 1) {
     const settings::Setting* s = settings::FindSetting(name);
     if (!s) throw std::invalid_argument(std::string(name));
-    if (s->network) return settings::RunLanSetting(lan.env, *s, kIp, values);
+    if (s->network()) return link::DoneOrFailed(settings::RunLanSetting(lan.env, *s, kIp, values));
     return link::DoneOrFailed(settings::RunSerialSetting(v.env, *s, address, kPort, values));
   }
   // What went out after the frame, on the line or the connection.
@@ -152,7 +159,7 @@ TEST(SettingsExports, BytesAfterTheFrame) {
   std::set<std::string_view> covered;
   for (const Case& k : cases) {
     Rig rig({.address = 2});
-    const bool network = settings::FindSetting(k.name)->network;
+    const bool network = settings::FindSetting(k.name)->network();
     EXPECT_EQ(rig.Run(k.name, k.values, 2), 0) << k.name;
     EXPECT_EQ(rig.AfterFrame(network), k.after) << k.name;
     const uint8_t command =
@@ -180,7 +187,7 @@ TEST(SettingsExports, FramesCarryAddressAndCommand) {
     const settings::Setting& s = *settings::FindSetting(k.name);
     std::vector<int32_t> values(static_cast<size_t>(s.values), 1);
     EXPECT_EQ(rig.Run(k.name, values, k.address), 0) << k.name;
-    const Bytes sent = s.network ? rig.lan.sockets.SentBytes() : rig.v.serial.HostBytes(kPort);
+    const Bytes sent = s.network() ? rig.lan.sockets.SentBytes() : rig.v.serial.HostBytes(kPort);
     ASSERT_GE(sent.size(), 14u) << k.name;
     EXPECT_EQ(std::string(sent.begin(), sent.begin() + 10), "KORVANEMZT") << k.name;
     EXPECT_EQ(Bytes(sent.begin() + 10, sent.begin() + 14), k.tail) << k.name;
@@ -233,11 +240,12 @@ TEST(SettingsExports, RefusedBlockIsNotRetried) {
   for (const char* name :
        {"_SETTIME", "_ENABLEPERSON", "_SETBELL", "_LANSETTIME", "_LANSETOPENCLOSE"}) {
     const settings::Setting& s = *settings::FindSetting(name);
-    const uint8_t command = s.network ? link::LanRow(name).command : link::SerialRow(name).command;
+    const uint8_t command =
+        s.network() ? link::LanRow(name).command : link::SerialRow(name).command;
     Rig rig({.commandFaults = {{command, {.block = {AckFault::kNak}}}}});
     EXPECT_EQ(rig.Run(name, std::vector<int32_t>(static_cast<size_t>(s.values), 1)), 1) << name;
-    EXPECT_EQ(rig.Terminal(s.network).commands().size(), 1u) << name;
-    EXPECT_EQ(rig.Terminal(s.network).blocks().size(), 1u) << name;
+    EXPECT_EQ(rig.Terminal(s.network()).commands().size(), 1u) << name;
+    EXPECT_EQ(rig.Terminal(s.network()).blocks().size(), 1u) << name;
   }
 }
 
@@ -307,13 +315,50 @@ TEST(SettingsExports, TheTerminalKeepsWhatItWasSent) {
   EXPECT_NE(serial.StateJson().find("\"usersEnabled\":\"1-100\""), std::string::npos);
 }
 
+// The names the header declares as exports.
+std::set<std::string> HeaderExports() {
+  FILE* f = std::fopen(WPL_HEADER, "r");
+  if (!f) return {};
+  std::string text;
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+  std::fclose(f);
+  std::set<std::string> names;
+  const std::string call = "WPCLOG_CALL ";
+  for (size_t at = text.find(call); at != std::string::npos; at = text.find(call, at + 1)) {
+    const size_t from = at + call.size();
+    const size_t to = text.find('(', from);
+    if (to != std::string::npos) names.insert(text.substr(from, to - from));
+  }
+  return names;
+}
+
+// Every row of every table is an export of the header (that every export has
+// its row is checked as the exports compile: their rows are found by name at
+// compile time).
+TEST(ExportTables, NoRowWithoutAnExport) {
+  const auto exports = HeaderExports();
+  ASSERT_GT(exports.size(), 60u);
+  ASSERT_TRUE(exports.count("_SETTIME"));
+  for (const auto& row : link::kSerialExports)
+    EXPECT_TRUE(exports.count(std::string(row.name))) << row.name;
+  for (const auto& row : link::kLanExports)
+    EXPECT_TRUE(exports.count(std::string(row.name))) << row.name;
+  for (const auto& s : settings::kSettings)
+    EXPECT_TRUE(exports.count(std::string(s.name))) << s.name;
+  for (const auto& s : settings::kValueQueries)
+    EXPECT_TRUE(exports.count(std::string(s.name))) << s.name;
+  for (const auto& row : fingerprint::kTemplateExports)
+    EXPECT_TRUE(exports.count(std::string(row.name))) << row.name;
+}
+
 TEST(SettingsExports, TablesAgree) {
   std::set<std::string_view> names;
   for (const auto& s : settings::kSettings) {
     EXPECT_TRUE(names.insert(s.name).second) << s.name;
     // Each setting has its row in the table of its transport, and a block
     // exactly when it has a payload.
-    if (s.network) {
+    if (s.network()) {
       EXPECT_EQ(link::LanRow(s.name).block != BlockShape::kNone, s.payload != nullptr) << s.name;
       EXPECT_EQ(link::LanRow(s.name).exchange, link::LanExchange::kCommand) << s.name;
     } else {

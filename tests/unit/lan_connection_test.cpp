@@ -187,7 +187,8 @@ TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
       if (lan.Open(ip) == link::LanOpen::kOk) lan.SendFrame(0x01);
       lan.Close(false);
     } else {
-      EXPECT_EQ(RunLanCommand(v.env, ip, LanRow(k.row), Bytes{1, 2, 3, 4}), 1) << what;
+      EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, ip, LanRow(k.row), Bytes{1, 2, 3, 4})), 1)
+          << what;
     }
     EXPECT_EQ(Elapsed(v), k.elapsed) << what;
     EXPECT_EQ(v.sockets.events().size(), k.sockets) << what;
@@ -219,7 +220,7 @@ TEST(LanConversation, BlockShapesOnTheWire) {
     Site v;
     LanExport row = LanRow("_LANSETSN");
     row.block = k.shape;
-    EXPECT_EQ(RunLanCommand(v.env, kIp, row, payload), 0);
+    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, row, payload)), 0);
     std::vector<Bytes> expected{Frame(0x10)};
     expected.insert(expected.end(), k.sends.begin(), k.sends.end());
     EXPECT_EQ(v.sockets.Sends(), expected) << static_cast<int>(k.shape);
@@ -244,7 +245,7 @@ TEST(LanConversation, ExportsSendTheirBlocksInTheirShapes) {
   };
   for (const Case& k : cases) {
     Site v;
-    EXPECT_EQ(RunLanCommand(v.env, kIp, LanRow(k.row), k.payload), 0) << k.row;
+    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row), k.payload)), 0) << k.row;
     std::vector<Bytes> expected{Frame(LanRow(k.row).command)};
     expected.insert(expected.end(), k.sends.begin(), k.sends.end());
     EXPECT_EQ(v.sockets.Sends(), expected) << k.row;
@@ -266,7 +267,8 @@ TEST(LanConversation, PacingOfTheSplitExports) {
   };
   for (const Case& k : cases) {
     Site v;
-    ASSERT_EQ(RunLanCommand(v.env, kIp, LanRow(k.row), Bytes{0x12, 0x34}), 0) << k.row;
+    ASSERT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row), Bytes{0x12, 0x34})), 0)
+        << k.row;
     std::vector<Millis> sendTimes;
     for (const auto& e : v.sockets.events())
       if (e.call == SocketCall::kSend) sendTimes.push_back(duration_cast<Millis>(e.at));
@@ -298,7 +300,7 @@ TEST(LanConversation, AllUsersCommandsHoldPastTheirWaitAfterTheAck) {
   };
   for (const Case& k : cases) {
     Site v{k.fault};
-    EXPECT_EQ(RunLanCommand(v.env, kIp, LanRow(k.row)), k.result) << k.row;
+    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row))), k.result) << k.row;
     EXPECT_EQ(Elapsed(v), k.elapsed) << k.row;
     EXPECT_EQ(v.sockets.Sends().size(), 1u) << k.row;
   }
@@ -314,8 +316,36 @@ TEST(LanConversation, OnlyTheFirstByteOfAReplyCounts) {
     // A terminal that says nothing of its own: its reply is what stands
     // ready on the connection, all in one segment.
     Site v{AckFault::kSilent, {.greeting = k.reply}};
-    EXPECT_EQ(RunLanCommand(v.env, kIp, LanRow("_LANRESTOREALL")), k.result);
+    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow("_LANRESTOREALL"))), k.result);
     EXPECT_EQ(v.sockets.Count(SocketCall::kReceive), 1u);
+  }
+}
+
+// What happened, as the conversation reports it: no connection at all, a
+// terminal that did not acknowledge, or one that did.
+TEST(LanConversation, OutcomeSaysWhatHappened) {
+  using link::LanOutcome;
+  struct Case {
+    const char* what;
+    const char* ip;
+    AckFault fault;
+    const char* row;
+    LanOutcome outcome;
+  };
+  const Case cases[] = {
+      {"acknowledged", kIp, AckFault::kNone, "_LANSETSN", LanOutcome::kDone},
+      {"frame alone", kIp, AckFault::kNone, "_LANDELETE", LanOutcome::kDone},
+      {"NAK to the frame", kIp, AckFault::kNak, "_LANSETSN", LanOutcome::kRefused},
+      {"silent terminal", kIp, AckFault::kSilent, "_LANRESTOREALL", LanOutcome::kRefused},
+      {"no one at the address", "127.0.8.8", AckFault::kNone, "_LANSETSN",
+       LanOutcome::kNoConnection},
+      {"no address", "127.0.8", AckFault::kNone, "_LANSETSN", LanOutcome::kNoConnection},
+      {"no text", nullptr, AckFault::kNone, "_LANRESTOREALL", LanOutcome::kNoConnection},
+  };
+  for (const Case& k : cases) {
+    Site v{k.fault};
+    EXPECT_EQ(RunLanCommand(v.env, k.ip, LanRow(k.row), Bytes{0x12, 0x34}).outcome, k.outcome)
+        << k.what;
   }
 }
 
@@ -347,11 +377,12 @@ TEST(LanConversation, RefusalsEndTheExchange) {
   for (const Case& k : cases) {
     Site v{k.fault, k.faults};
     const LanExport& row = LanRow(k.row);
-    EXPECT_EQ(RunLanCommand(v.env, kIp, row, Bytes{9, 9, 9, 9, 9, 9, 9}), 1) << k.what;
+    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, row, Bytes{9, 9, 9, 9, 9, 9, 9})), 1)
+        << k.what;
     EXPECT_EQ(v.sockets.Sends().size(), k.sends) << k.what;
     const Millis frameAt = duration_cast<Millis>(Find(v, SocketCall::kSend)->at);
     const Millis closedAt = duration_cast<Millis>(Find(v, SocketCall::kClose)->at);
-    EXPECT_EQ(closedAt - frameAt, k.elapsed + Millis{row.pacing.afterFreeingMs}) << k.what;
+    EXPECT_EQ(closedAt - frameAt, k.elapsed + row.pacing.afterFreeing) << k.what;
     EXPECT_EQ(v.sockets.openSockets(), 0) << k.what;
   }
 }

@@ -1,6 +1,6 @@
-// The settings family of pclog, generated from one table: each command names
-// its serial and its network export (either may be missing), and its value
-// arguments with the range the terminal can take. The target is
+// The settings family of pclog, generated from the library's table of
+// settings: each command is a serial export and its network twin (either may
+// be missing), with the value arguments and the range the terminal can take. The target is
 // --address/--port (serial) or --ip (network), from one shared option group;
 // a value out of range or an IP text that is not an address is refused
 // before anything is sent.
@@ -15,88 +15,63 @@
 namespace pclog {
 namespace {
 
-using wpl::settings::FindSetting;
+using wpl::settings::kSettings;
 using wpl::settings::Setting;
 
-struct ValueArg {
-  const char* name;
-  int64_t min, max;
-};
-
-constexpr ValueArg kByte{"VALUE", 0, 255};
-constexpr ValueArg kNumber{"NUMBER", 0, 65535};
-
+// One command for the serial export and the network twin that share its
+// name; either may be missing.
 struct SettingCommand {
-  const char* cli;
-  const char* help;
-  const char* serial;   // export name, or nullptr
-  const char* network;  // export name, or nullptr
-  ValueArg value{};     // the kind of each value argument
-  const char* valueHelp = "";
+  const Setting* first = nullptr;  // the one with the captions
+  const Setting* serial = nullptr;
+  const Setting* network = nullptr;
 };
 
-const SettingCommand kCommands[] = {
-    {"set-time", "Set the terminal's clock: seven bytes as the terminal reads them", "_SETTIME",
-     "_LANSETTIME", kByte, "The seven clock bytes, sent as given"},
-    {"set-machine-id", "Set the terminal's machine number", "_SETMACHINEID", nullptr, kByte,
-     "The machine number"},
-    {"set-password", "Set the terminal's password", "_SETPASSWORD", nullptr, kNumber,
-     "The password, 0..65535"},
-    {"answer", "Send the one-byte value of command 0x03", nullptr, "_LANANSWER", kByte,
-     "The value"},
-    {"enable-all", "Enable every enrolled user", "_ENABLEALL", "_LANENABLEALL"},
-    {"disable-all", "Disable every enrolled user", "_DISABLEALL", "_LANDISABLEALL"},
-    {"enable-person", "Enable one user", "_ENABLEPERSON", "_LANENABLEPERSON", kNumber,
-     "The person number, 0..65535"},
-    {"disable-person", "Disable one user", "_DISABLEPERSON", "_LANDISABLEPERSON", kNumber,
-     "The person number, 0..65535"},
-    {"restore", "Send the restore command (0x0C)", "_RESTORE", nullptr},
-    {"restore-all", "Send the restore-all command (0x0F)", "_RESTOREALL", "_LANRESTOREALL"},
-    {"set-open-mode", "Set the door opening mode", "_SETOPENMODE", "_LANSETOPENMODE", kByte,
-     "The mode byte"},
-    {"set-open-time", "Set the door opening time", "_SETOPENTIME", "_LANSETOPENTIME", kByte,
-     "The time byte"},
-    {"set-open-close", "Set the door open or closed (serial: 1 opens; network: the byte as given)",
-     "_SETOPENCLOSE", "_LANSETOPENCLOSE", kByte, "Serial: 1 opens, 0 closes; network: 0x55 opens"},
-    {"set-bell", "Set the bell: three bytes", "_SETBELL", nullptr, kByte, "The three bell bytes"},
-    {"set-sn", "File an SN number with a second number", "_SETSN", "_LANSETSN", kNumber,
-     "The SN number and the number filed with it"},
-    {"del-sn", "Delete an SN number", "_DELSN", "_LANDELSN", kNumber, "The SN number"},
-    {"set-sn-or-card", "Choose between SN and card", "_SETSNORCARD", nullptr, kByte,
-     "The mode byte"},
-    {"set-card-wait-time", "Set the card wait time", "_SETCARDWAITTIME", nullptr, kByte,
-     "The wait byte"},
-    {"set-lock-number", "Set the lock number", "_SETLOCKNUM", nullptr, kNumber, "The lock number"},
-    {"del-lock-number", "Clear the lock number", "_DELLOCKNUM", nullptr},
-};
+// The commands in the order their first setting stands in the table.
+std::vector<SettingCommand> SettingCommands() {
+  std::vector<SettingCommand> commands;
+  std::vector<std::string_view> names;
+  for (const Setting& s : kSettings) {
+    size_t i = 0;
+    while (i < names.size() && names[i] != s.command) ++i;
+    if (i == names.size()) {
+      names.push_back(s.command);
+      commands.push_back({.first = &s});
+    }
+    (s.network() ? commands[i].network : commands[i].serial) = &s;
+  }
+  return commands;
+}
 
 void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
-  const Setting* serial = c.serial ? FindSetting(c.serial) : nullptr;
-  const Setting* network = c.network ? FindSetting(c.network) : nullptr;
-  const int count = (serial ? serial : network)->values;
-  auto* sub = app.add_subcommand(c.cli, c.help);
+  const Setting* serial = c.serial;
+  const Setting* network = c.network;
+  const Setting& first = *c.first;
+  const std::string cli(first.command);
+  auto* sub = app.add_subcommand(cli, std::string(first.about));
   auto target = AddTarget(sub);
   auto values = std::make_shared<std::vector<int64_t>>();
-  if (count > 0) {
-    sub->add_option(c.value.name, *values, c.valueHelp)
-        ->expected(count)
+  if (first.values > 0) {
+    const auto range = first.range;
+    sub->add_option(range.max > 255 ? "NUMBER" : "VALUE", *values, std::string(first.valuesAbout))
+        ->expected(first.values)
         ->required()
-        ->check(CLI::Range(c.value.min, c.value.max));
+        ->check(CLI::Range(range.min, range.max));
   }
-  sub->callback([&env, &c, serial, network, target, values] {
+  sub->callback([&env, cli, serial, network, target, values] {
     const std::vector<int32_t> v(values->begin(), values->end());
     if (target->ipOption->count() > 0) {
-      if (!network) throw CLI::ValidationError("--ip", std::string(c.cli) + " has no network form");
+      if (!network) throw CLI::ValidationError("--ip", cli + " has no network form");
       CheckIp(*target);
-      const int r = wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v);
+      const int r = wpl::link::DoneOrFailed(
+          wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v));
       Field("ip", target->ip);
-      std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", c.cli,
+      std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", cli.c_str(),
                   target->ip.c_str());
       Finish(r);
     }
-    if (!serial) throw CLI::ValidationError("--ip", std::string(c.cli) + " needs --ip");
+    if (!serial) throw CLI::ValidationError("--ip", cli + " needs --ip");
     const auto r = wpl::settings::RunSerialSetting(env, *serial, target->address, target->port, v);
-    Report(c.cli, r, *target);
+    Report(cli.c_str(), r, *target);
     Finish(wpl::link::DoneOrFailed(r));
   });
 }
@@ -137,7 +112,7 @@ void AddSetBaudRate(CLI::App& app, wpl::Env& env) {
 }  // namespace
 
 void AddSettings(CLI::App& app, wpl::Env& env) {
-  for (const SettingCommand& c : kCommands) AddSettingCommand(app, env, c);
+  for (const SettingCommand& c : SettingCommands()) AddSettingCommand(app, env, c);
   AddSetBaudRate(app, env);
 }
 
