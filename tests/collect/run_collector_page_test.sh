@@ -5,8 +5,8 @@
 # must show the terminal up, with the records it stored today.
 set -euo pipefail
 pclog=${1:?usage: run_collector_page_test.sh PCLOG PCLOG_SIM} sim=${2:?}
-browser=$(command -v chromium || command -v chromium-browser || true)
-[[ -n $browser ]] || { echo "chromium is not installed: skipped"; exit 77; }
+source "$(dirname "$0")/chromium_dom.sh"
+find_browser
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -44,19 +44,11 @@ for _ in $(seq 200); do
   sleep 0.1
 done
 
-timeout 45 "$browser" --headless --no-sandbox --disable-gpu --no-first-run \
-  --disable-background-networking --disable-component-update --disable-sync \
-  --user-data-dir="$work/profile" --virtual-time-budget=3000 \
-  --dump-dom "http://127.0.65.1:$port/" >"$work/dom.html" 2>"$work/browser.log" || {
-  echo "chromium failed:"; tail -n 20 "$work/browser.log"; exit 1; }
+dump_dom "http://127.0.65.1:$port/" 3000 "$work"
 
-failed=0
-expect() {
-  if grep -qE -- "$1" "$work/dom.html"; then echo "shown: $1"; else echo "NOT shown: $1"; failed=1; fi
-}
-expect '<tr class="up" data-terminal="front-door"><td>front-door</td><td>ip 127\.0\.65\.2</td><td>download</td><td class="state">up</td>'
-expect '<td class="num">25</td>'
-expect '1 terminals?, 1 up, 0 down'
-if [[ $failed -ne 0 ]]; then
-  echo "--- the DOM as rendered:"; cat "$work/dom.html"; echo "--- the collector:"; cat "$work/collect.log"; exit 1
+expect_shown '<tr class="up" data-terminal="front-door"><td>front-door</td><td>ip 127\.0\.65\.2</td><td>download</td><td class="state">up</td>'
+expect_shown '<td class="num">25</td>'
+expect_shown '1 terminals?, 1 up, 0 down'
+if [[ -z $shown_all ]]; then
+  echo "--- the DOM as rendered:"; cat "$dom"; echo "--- the collector:"; cat "$work/collect.log"; exit 1
 fi

@@ -5,8 +5,8 @@
 # once from the API.
 set -euo pipefail
 server=${1:?usage: run_page_test.sh COLLECT_PAGE_SERVER}
-browser=$(command -v chromium || command -v chromium-browser || true)
-[[ -n $browser ]] || { echo "chromium is not installed: skipped"; exit 77; }
+source "$(dirname "$0")/chromium_dom.sh"
+find_browser
 work=$(mktemp -d)
 pid=
 cleanup() {
@@ -26,22 +26,12 @@ done
 port=$(awk '/^port / {print $2}' "$work/server.out")
 [[ -n $port ]] || { echo "the page server named no port"; exit 1; }
 
-# Virtual time runs the page's five-second refresh without waiting for it.
-timeout 45 "$browser" --headless --no-sandbox --disable-gpu --no-first-run \
-  --disable-background-networking --disable-component-update --disable-sync \
-  --user-data-dir="$work/profile" --virtual-time-budget=8000 \
-  --dump-dom "http://127.0.0.1:$port/?token=$token" >"$work/dom.html" 2>"$work/browser.log" || {
-  echo "chromium failed:"; tail -n 20 "$work/browser.log"; exit 1; }
-
-failed=0
-expect() {
-  if grep -qF -- "$1" "$work/dom.html"; then echo "shown: $1"; else echo "NOT shown: $1"; failed=1; fi
-}
+dump_dom "http://127.0.0.1:$port/?token=$token" 8000 "$work"
 # Rows the script built, cell by cell.
-expect '<tr class="up" data-terminal="gate-1"><td>gate-1</td><td>ip 127.0.0.5</td><td>download</td><td class="state">up</td><td class="when">2026-03-04 07:15:00 UTC</td><td class="when">2026-03-04 07:15:00 UTC</td><td class="num">0</td><td></td><td class="num">42</td><td class="num">-3 s</td><td>no</td></tr>'
-expect '<tr class="down" data-terminal="hall-2"><td>hall-2</td><td>com3 address 1</td><td>both</td><td class="state">down</td><td class="when">2026-03-04 06:00:00 UTC</td><td class="when">—</td><td class="num">4</td><td>no answer &lt;b&gt;&amp;&lt;/b&gt; "timeout"</td><td class="num">0</td><td class="num">—</td><td class="overdue">overdue</td></tr>'
+expect_shown '<tr class="up" data-terminal="gate-1"><td>gate-1</td><td>ip 127\.0\.0\.5</td><td>download</td><td class="state">up</td><td class="when">2026-03-04 07:15:00 UTC</td><td class="when">2026-03-04 07:15:00 UTC</td><td class="num">0</td><td></td><td class="num">42</td><td class="num">-3 s</td><td>no</td></tr>'
+expect_shown '<tr class="down" data-terminal="hall-2"><td>hall-2</td><td>com3 address 1</td><td>both</td><td class="state">down</td><td class="when">2026-03-04 06:00:00 UTC</td><td class="when">—</td><td class="num">4</td><td>no answer &lt;b&gt;&amp;&lt;/b&gt; "timeout"</td><td class="num">0</td><td class="num">—</td><td class="overdue">overdue</td></tr>'
 # ... and renewed from /api/terminals with the token the address carried.
-expect '2 terminals, 1 up, 1 down, 1 overdue; refreshed '
-if [[ $failed -ne 0 ]]; then
-  echo "--- the DOM as rendered:"; cat "$work/dom.html"; exit 1
+expect_shown '2 terminals, 1 up, 1 down, 1 overdue; refreshed '
+if [[ -z $shown_all ]]; then
+  echo "--- the DOM as rendered:"; cat "$dom"; exit 1
 fi
