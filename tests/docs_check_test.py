@@ -5,9 +5,9 @@ import importlib.util
 import unittest
 from pathlib import Path
 
-spec = importlib.util.spec_from_file_location("docs_check", Path(__file__).with_name("docs_check.py"))
-docs_check = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(docs_check)
+found = importlib.util.spec_from_file_location("docs_check", Path(__file__).with_name("docs_check.py"))
+docs_check = importlib.util.module_from_spec(found)
+found.loader.exec_module(docs_check)
 
 PAGE = """Text.
 

@@ -525,9 +525,32 @@ def render_def(header, processor):
     return "\n".join(lines) + "\n"
 
 
-def generate(header_text):
+# The README's short list of the exports' names, between these lines.
+README_BEGIN, README_END = "<!-- exports: begin -->", "<!-- exports: end -->"
+
+
+def render_readme_names(header):
+    """The names alone, grouped as the header groups them, one line a group."""
+    lines, group = [], None
+    for e in header.exports:
+        if e.first != group:
+            lines.append("")
+            group = e.first
+        lines[-1] += ("" if not lines[-1] else ", ") + f"`{e.name}`"
+    return "\n".join(f"- {line}" for line in lines) + "\n"
+
+
+def generate(header_text, root=ROOT):
     header = parse(header_text)
-    return {path: RENDER[lang](header) for path, lang in OUTPUTS.items()}
+    out = {path: RENDER[lang](header) for path, lang in OUTPUTS.items()}
+    readme = root / "README.md"
+    if readme.exists():
+        text = readme.read_bytes().decode("utf-8")
+        if README_BEGIN in text and README_END in text:
+            head, rest = text.split(README_BEGIN, 1)
+            tail = rest.split(README_END, 1)[1]
+            out["README.md"] = f"{head}{README_BEGIN}\n{render_readme_names(header)}{README_END}{tail}"
+    return out
 
 
 def main(argv=None):
@@ -562,7 +585,7 @@ def main(argv=None):
             sys.stdout.write(table)
         return 0
     stale = []
-    for rel, content in generate(text).items():
+    for rel, content in generate(text, args.root).items():
         path = args.root / rel
         old = path.read_bytes().decode("utf-8") if path.exists() else None
         if old == content:

@@ -8,10 +8,10 @@ import unittest
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-spec = importlib.util.spec_from_file_location("gen", ROOT / "tools/bindings_from_header.py")
-gen = importlib.util.module_from_spec(spec)
+found = importlib.util.spec_from_file_location("gen", ROOT / "tools/bindings_from_header.py")
+gen = importlib.util.module_from_spec(found)
 sys.modules["gen"] = gen
-spec.loader.exec_module(gen)
+found.loader.exec_module(gen)
 
 SAMPLE = """/* File comment. */
 #ifndef X

@@ -2,8 +2,8 @@
 # Checks the export table of w_pclog.dll: a DLL of the given processor (PE32
 # i386 by default, PE32+ x86-64 for x86_64) whose exported names are exactly
 # the exports the header declares, by their plain names (no stdcall @N
-# decoration), and which needs no MinGW runtime DLL (libgcc_s_*,
-# libstdc++-*, libwinpthread-*) beside it.
+# decoration), and which imports the system's own DLLs only (no MinGW
+# runtime, libgcc_s_*, libstdc++-*, libwinpthread-*, beside it).
 #
 #   check_exports.sh W_PCLOG_DLL W_PCLOG_H [i686|x86_64]
 set -euo pipefail
@@ -35,8 +35,15 @@ missing=$(comm -23 <(echo "$declared") <(echo "$exported"))
 extra=$(comm -13 <(echo "$declared") <(echo "$exported"))
 [[ -z $missing ]] || { echo "declared but not exported:" $missing; fail=1; }
 [[ -z $extra ]] || { echo "exported but not declared:" $extra; fail=1; }
-runtime=$(awk '/DLL Name:/ { print $3 }' <<<"$headers" | grep -i '^lib' || true)
-[[ -z $runtime ]] || { echo "imports MinGW runtime DLLs:" $runtime; fail=1; }
+# The system's own DLLs only: anything else (a MinGW runtime, a C++
+# library) would have to ship beside it.
+while read -r imported; do
+  case ${imported,,} in
+    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | ws2_32.dll | winmm.dll | advapi32.dll | \
+      msvcrt.dll | shell32.dll | ole32.dll | version.dll | api-ms-win-*.dll) ;;
+    *) echo "imports $imported, which is not a system DLL"; fail=1 ;;
+  esac
+done < <(awk '/DLL Name:/ { print $3 }' <<<"$headers")
 dupes=$(uniq -d <<<"$exported")
 [[ -z $dupes ]] || { echo "exported twice:" $dupes; fail=1; }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "../pclog/csv.h"
 #include "../pclog/global_options.h"
 #include "collect_commands.h"
 #include "collector.h"
@@ -117,14 +118,6 @@ int Collect(const CollectArgs& a) {
   return 0;
 }
 
-// One field of a CSV line: quoted when it holds a comma, a quote or a break.
-std::string Csv(const std::string& s) {
-  if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
-  std::string out = "\"";
-  for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
-
 struct RecordsArgs {
   std::string store, config, since, until, terminal, format = "text", consumer;
   int person = -1;
@@ -136,8 +129,8 @@ std::string Line(const RecordRow& r, const std::string& format) {
   const std::string id = std::to_string(r.id), person = std::to_string(r.person),
                     tag = std::to_string(r.tag), batch = std::to_string(r.batch);
   if (format == "csv")
-    return id + "," + Csv(r.terminal) + "," + person + "," + r.time + "," + tag + "," + r.raw +
-           "," + r.source + "," + batch + "," + r.receivedUtc;
+    return id + "," + pclog::csv::Field(r.terminal) + "," + person + "," + r.time + "," + tag +
+           "," + r.raw + "," + r.source + "," + batch + "," + r.receivedUtc;
   if (format == "jsonl")
     return "{\"id\":" + id + ",\"terminal\":" + pclog::JsonString(r.terminal) +
            ",\"person\":" + person +
