@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "exports/results.h"
 #include "link/lan_exports.h"
 #include "link/serial_exports.h"
 #include "personnel/personnel.h"
@@ -60,8 +61,8 @@ void BM_LoadNames(benchmark::State& state) {
       const auto name = NameOf(i);
       const auto t0 = Clock::now();
       const int32_t r =
-          network ? wpl::personnel::LanSendName(env, kIp, i, name)
-                  : wpl::link::DoneOrFailed(wpl::personnel::SendName(env, 1, kPort, i, name));
+          network ? wpl::exports::DoneOrFailed(wpl::personnel::LanSendName(env, kIp, i, name))
+                  : wpl::exports::DoneOrFailed(wpl::personnel::SendName(env, 1, kPort, i, name));
       if (r != 0) {
         state.SkipWithError("the terminal did not acknowledge a name");
         return;

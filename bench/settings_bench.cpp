@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "exports/results.h"
 #include "link/block_plan.h"
 #include "link/lan_exports.h"
 #include "platform/env.h"
@@ -97,8 +98,9 @@ void BM_Setting(benchmark::State& state, const wpl::settings::Setting* s) {
     const auto start = Clock::now();
     const int32_t r =
         s->network()
-            ? wpl::link::DoneOrFailed(wpl::settings::RunLanSetting(env, *s, kIp, values))
-            : wpl::link::DoneOrFailed(wpl::settings::RunSerialSetting(env, *s, 1, kPort, values));
+            ? wpl::exports::DoneOrFailed(wpl::settings::RunLanSetting(env, *s, kIp, values))
+            : wpl::exports::DoneOrFailed(
+                  wpl::settings::RunSerialSetting(env, *s, 1, kPort, values));
     const Nanos took = Clock::now() - start;
     if (r != 0) {
       state.SkipWithError("the terminal did not acknowledge");

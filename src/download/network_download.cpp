@@ -185,7 +185,7 @@ DownloadReport NetworkDownload(Env& env, const char* ip, const NetworkTarget& ta
   const int converted = convert ? records::ConvertRecordFile(env, conversion) : -1;
   if (ok) {
     report.result = 0;
-    if (converted == 0) report.cleared = link::LanClearRecords(env, ip) == 0;
+    if (converted == 0) report.cleared = link::LanClearRecords(env, ip).done();
   }
   return report;
 }

@@ -287,7 +287,7 @@ DownloadReport SerialDownload(Env& env, int32_t address, int32_t port) {
   const int converted = records::ConvertRecordFile(env);
   if (ok) {
     report.result = 0;
-    if (converted == 0) report.cleared = link::ClearRecords(env, address, report.port) == 0;
+    if (converted == 0) report.cleared = link::ClearRecords(env, address, report.port).done();
   }
   return report;
 }

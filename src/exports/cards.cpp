@@ -2,6 +2,7 @@
 // the card wait time and the lock number.
 #include "settings/cards.h"
 
+#include "exports/results.h"
 #include "exports/settings_exports.h"
 #include "w_pclog.h"
 
@@ -13,8 +14,8 @@ namespace {
 int32_t ValueQuery(const wpl::settings::Setting& q, int32_t address, int32_t port,
                    std::initializer_list<int32_t> values = {}) {
   return WithProcessEnv(0xFFFF, [&](wpl::Env& env) {
-    return wpl::settings::RunValueQuery(env, q, address, port,
-                                        std::span(values.begin(), values.size()));
+    return ValueOrFailure(wpl::settings::RunSerialSetting(
+        env, q, address, port, std::span(values.begin(), values.size())));
   });
 }
 

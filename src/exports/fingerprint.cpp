@@ -1,11 +1,12 @@
 // The fingerprint module, directly and through a terminal: the status byte
 // of the module's reply, or 255.
 #include "exports/boundary.h"
+#include "exports/results.h"
 #include "fingerprint/module_link.h"
 #include "fingerprint/templates.h"
 #include "w_pclog.h"
 
-using wpl::exports::WithProcessEnv;
+using namespace wpl::exports;
 using namespace wpl::fingerprint;
 
 namespace {

@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "exports/boundary.h"
+#include "exports/results.h"
 #include "personnel/counted_text.h"
 #include "personnel/name_file.h"
 #include "w_pclog.h"
 
 using namespace wpl::exports;
 using namespace wpl::personnel;
-using wpl::link::DoneOrFailed;
 
 namespace {
 
@@ -39,7 +39,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANSENDNAME(const char* ip, int32_t person, cons
   return WithProcessEnv(1, [&](wpl::Env& env) {
     const CountedText text(name);
     if (text.length() < 0) return 1;  // no text the host made
-    return LanSendName(env, ip, person, text.bytes());
+    return DoneOrFailed(LanSendName(env, ip, person, text.bytes()));
   });
 }
 
@@ -51,7 +51,8 @@ WPL_EXPORT int32_t WPCLOG_CALL _CHANGENAMEID(int32_t address, int32_t port, int3
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANCHANGENAMEID(const char* ip, int32_t first, int32_t second) {
-  return WithProcessEnv(1, [&](wpl::Env& env) { return LanChangeNameId(env, ip, first, second); });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return DoneOrFailed(LanChangeNameId(env, ip, first, second)); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _DELETEALLNAME(int32_t address, int32_t port) {
@@ -60,7 +61,7 @@ WPL_EXPORT int32_t WPCLOG_CALL _DELETEALLNAME(int32_t address, int32_t port) {
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANDELETEALLNAME(const char* ip) {
-  return WithProcessEnv(1, [&](wpl::Env& env) { return LanDeleteAllNames(env, ip); });
+  return WithProcessEnv(1, [&](wpl::Env& env) { return DoneOrFailed(LanDeleteAllNames(env, ip)); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _COPYNAME(const char* prefix, int32_t person, const char* name) {
@@ -105,17 +106,18 @@ WPL_EXPORT int32_t WPCLOG_CALL _LANSENDVOICE(const char* ip, int32_t v1, int32_t
     const CountedText t(text);
     if (t.length() < 0) return 0;
     const Values values{v1, v2, v3, v4, v5, v6, v7, v8, v9, v10, v11, v12, v13};
-    const auto greeting = LanSendVoice(env, ip, values, t.bytes());
-    return greeting ? static_cast<int32_t>(*greeting) : 0;
+    return GreetingOrZero(LanSendVoice(env, ip, values, t.bytes()));
   });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANDELVOICE(const char* ip, int32_t voice) {
-  return WithProcessEnv(1, [&](wpl::Env& env) { return LanDeleteVoice(env, ip, voice); });
+  return WithProcessEnv(
+      1, [&](wpl::Env& env) { return DoneOrFailed(LanDeleteVoice(env, ip, voice)); });
 }
 
 WPL_EXPORT int32_t WPCLOG_CALL _LANDELALLVOICE(const char* ip) {
-  return WithProcessEnv(1, [&](wpl::Env& env) { return LanDeleteAllVoices(env, ip); });
+  return WithProcessEnv(1,
+                        [&](wpl::Env& env) { return DoneOrFailed(LanDeleteAllVoices(env, ip)); });
 }
 
 // --- The card-only list --------------------------------------------------

@@ -74,7 +74,6 @@ enum class BackupOutcome {
   kTooSmall,        // a file of fewer than 4 bytes
 };
 const char* OutcomeText(BackupOutcome outcome);
-constexpr int32_t DoneOrFailed(BackupOutcome o) { return o == BackupOutcome::kDone ? 0 : 1; }
 
 // Bytes moved so far and (when known) in all.
 using BackupProgress = std::function<void(uint64_t done, uint64_t total)>;

@@ -75,7 +75,4 @@ bool ReceiveClosingMarker(Env& env, SerialPort& port, ModuleBuffer& buffer, Mill
 std::optional<uint8_t> ModuleCommand(Env& env, int32_t port, uint8_t command,
                                      const ModuleParams& params);
 
-// The result of the module exports: the status byte, 255 on failure.
-constexpr int32_t StatusOr255(std::optional<uint8_t> status) { return status ? *status : 255; }
-
 }  // namespace wpl::fingerprint

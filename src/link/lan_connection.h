@@ -140,12 +140,8 @@ enum class LanOutcome {
 
 struct LanResult {
   LanOutcome outcome = LanOutcome::kNoConnection;
+  constexpr bool done() const { return outcome == LanOutcome::kDone; }
 };
-
-// The result of the exports that report 0 done, 1 failed.
-constexpr int32_t DoneOrFailed(const LanResult& r) {
-  return r.outcome == LanOutcome::kDone ? 0 : 1;
-}
 
 // The whole conversation of an export whose row is kFrameOnly or kCommand:
 // open, frame, ACK, block and second ACK where the row has one, the hold,

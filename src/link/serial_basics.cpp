@@ -4,15 +4,14 @@
 
 namespace wpl::link {
 
-int32_t ClearRecords(Env& env, int32_t address, int32_t port) {
+SerialResult ClearRecords(Env& env, int32_t address, int32_t port) {
   static constexpr const SerialExport& kRow = SerialRow("_DELETE");
-  return DoneOrFailed(RunSerialCommand(env, kRow, address, port));
+  return RunSerialCommand(env, kRow, address, port);
 }
 
-int32_t TestCom(Env& env, int32_t address, int32_t port) {
+SerialResult TestCom(Env& env, int32_t address, int32_t port) {
   static constexpr const SerialExport& kRow = SerialRow("_TESTCOM");
-  const SerialResult r = RunSerialCommand(env, kRow, address, port);
-  return r.outcome == SerialOutcome::kDone ? r.port : -1;
+  return RunSerialCommand(env, kRow, address, port);
 }
 
 }  // namespace wpl::link

@@ -21,6 +21,7 @@ struct SerialResult {
   SerialOutcome outcome = SerialOutcome::kUnanswered;
   int port = 0;        // where the terminal acknowledged the frame; 0 when it never did
   uint16_t value = 0;  // the value reply's value, for the rows that await one
+  constexpr bool done() const { return outcome == SerialOutcome::kDone; }
 };
 
 // Runs a row whose final wait is not an exchange of its own. The payload is
@@ -30,15 +31,5 @@ SerialResult RunSerialCommand(Env& env, const SerialExport& row, int32_t address
 
 // Writes a planned block: its pauses on the clock, a write for each piece.
 void WriteBlock(Env& env, SerialPort& port, const BlockPlan& plan);
-
-// The result of the exports that report 0 done, 1 failed.
-constexpr int32_t DoneOrFailed(const SerialResult& r) {
-  return r.outcome == SerialOutcome::kDone ? 0 : 1;
-}
-
-// The result of the value queries: the value, or 65535 on any failure.
-constexpr int32_t ValueOrFailure(const SerialResult& r) {
-  return r.outcome == SerialOutcome::kDone ? r.value : 0xFFFF;
-}
 
 }  // namespace wpl::link

@@ -7,7 +7,6 @@
 namespace wpl::personnel {
 namespace {
 
-using link::DoneOrFailed;
 using link::LanRow;
 using link::SerialRow;
 
@@ -100,27 +99,25 @@ link::SerialResult CardOnly(Env& env, int32_t address, int32_t port, CardOnlyOp 
                                 CardOnlyPayload(op, person));
 }
 
-int32_t LanSendName(Env& env, const char* ip, int32_t person, Text name) {
-  if (!NameFits(name)) return 1;
-  return DoneOrFailed(
-      link::RunLanCommand(env, ip, LanRow("_LANSENDNAME"), NamePayload(person, name)));
+link::LanResult LanSendName(Env& env, const char* ip, int32_t person, Text name) {
+  if (!NameFits(name)) return {};
+  return link::RunLanCommand(env, ip, LanRow("_LANSENDNAME"), NamePayload(person, name));
 }
 
-int32_t LanChangeNameId(Env& env, const char* ip, int32_t first, int32_t second) {
-  return DoneOrFailed(
-      link::RunLanCommand(env, ip, LanRow("_LANCHANGENAMEID"), ChangePayload(first, second)));
+link::LanResult LanChangeNameId(Env& env, const char* ip, int32_t first, int32_t second) {
+  return link::RunLanCommand(env, ip, LanRow("_LANCHANGENAMEID"), ChangePayload(first, second));
 }
 
-int32_t LanDeleteAllNames(Env& env, const char* ip) {
-  return DoneOrFailed(link::RunLanCommand(env, ip, LanRow("_LANDELETEALLNAME")));
+link::LanResult LanDeleteAllNames(Env& env, const char* ip) {
+  return link::RunLanCommand(env, ip, LanRow("_LANDELETEALLNAME"));
 }
 
-int32_t LanDeleteVoice(Env& env, const char* ip, int32_t voice) {
-  return DoneOrFailed(link::RunLanCommand(env, ip, LanRow("_LANDELVOICE"), HighLow(voice)));
+link::LanResult LanDeleteVoice(Env& env, const char* ip, int32_t voice) {
+  return link::RunLanCommand(env, ip, LanRow("_LANDELVOICE"), HighLow(voice));
 }
 
-int32_t LanDeleteAllVoices(Env& env, const char* ip) {
-  return DoneOrFailed(link::RunLanCommand(env, ip, LanRow("_LANDELALLVOICE"), HighLow(0)));
+link::LanResult LanDeleteAllVoices(Env& env, const char* ip) {
+  return link::RunLanCommand(env, ip, LanRow("_LANDELALLVOICE"), HighLow(0));
 }
 
 std::optional<uint32_t> LanSendVoice(Env& env, const char* ip, VoiceValues values, Text text) {

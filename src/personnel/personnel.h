@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "link/lan_connection.h"
 #include "link/serial_command.h"
 #include "platform/env.h"
 
@@ -59,12 +60,13 @@ link::SerialResult DeleteAllVoices(Env& env, int32_t address, int32_t port);
 link::SerialResult CardOnly(Env& env, int32_t address, int32_t port, CardOnlyOp op,
                             int32_t person = 0);
 
-// Network: 0 acknowledged, 1 failed.
-int32_t LanSendName(Env& env, const char* ip, int32_t person, Text name);
-int32_t LanChangeNameId(Env& env, const char* ip, int32_t first, int32_t second);
-int32_t LanDeleteAllNames(Env& env, const char* ip);
-int32_t LanDeleteVoice(Env& env, const char* ip, int32_t voice);
-int32_t LanDeleteAllVoices(Env& env, const char* ip);
+// Network: the terminal's address as text. A name that does not fit fails
+// (kNoConnection) before any connection is made.
+link::LanResult LanSendName(Env& env, const char* ip, int32_t person, Text name);
+link::LanResult LanChangeNameId(Env& env, const char* ip, int32_t first, int32_t second);
+link::LanResult LanDeleteAllNames(Env& env, const char* ip);
+link::LanResult LanDeleteVoice(Env& env, const char* ip, int32_t voice);
+link::LanResult LanDeleteAllVoices(Env& env, const char* ip);
 // The network voice load: the terminal greets each connection with 8 bytes
 // before it hears anything. The greeting number (the first four bytes, high
 // byte first) when the entry was acknowledged.

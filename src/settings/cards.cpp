@@ -20,15 +20,4 @@ Payload LockNumber(std::span<const int32_t> values) {
 
 Payload ClearLockNumber(std::span<const int32_t>) { return {0x00}; }
 
-const Setting* FindValueQuery(std::string_view name) {
-  for (const Setting& s : kValueQueries)
-    if (s.name == name) return &s;
-  return nullptr;
-}
-
-int32_t RunValueQuery(Env& env, const Setting& query, int32_t address, int32_t port,
-                      std::span<const int32_t> values) {
-  return link::ValueOrFailure(RunSerialSetting(env, query, address, port, values));
-}
-
 }  // namespace wpl::settings

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "exports/results.h"
 #include "link/lan_connection.h"
 #include "sim_process.h"
 #include "tcp_frontend.h"
@@ -31,7 +32,7 @@ int RestoreAll(const char* ip, Millis silence) {
   link::LanExport row = link::LanRow("_LANRESTOREALL");
   row.silenceLimit = silence;
   Env env = ProcessEnv();
-  return link::DoneOrFailed(link::RunLanCommand(env, ip, row));
+  return wpl::exports::DoneOrFailed(link::RunLanCommand(env, ip, row));
 }
 
 TEST(NetworkBasics, LanDeleteClearsASimulatedTerminal) {

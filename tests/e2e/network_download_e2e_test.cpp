@@ -17,6 +17,7 @@
 
 #include "download/network_download.h"
 #include "download_server.h"
+#include "exports/results.h"
 #include "link/lan_connection.h"
 #include "record_files.h"
 #include "sim_process.h"
@@ -204,8 +205,9 @@ TEST(NetworkConnectE2e, ConnectThatNeverStandsEndsAtItsLimit) {
   link::LanExport row = link::LanRow("_LANRESTOREALL");
   row.connectLimit = milliseconds(300);
   Env env = ProcessEnv();
-  const auto took =
-      Timed([&] { EXPECT_EQ(link::DoneOrFailed(link::RunLanCommand(env, "127.0.3.10", row)), 1); });
+  const auto took = Timed([&] {
+    EXPECT_EQ(wpl::exports::DoneOrFailed(link::RunLanCommand(env, "127.0.3.10", row)), 1);
+  });
   EXPECT_GE(took, milliseconds(300));
   EXPECT_LT(took, seconds(2));
 

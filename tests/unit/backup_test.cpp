@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "byte_lists.h"
+#include "exports/results.h"
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "fingerprint/backup_packet.h"
@@ -140,8 +141,8 @@ struct Rig {
     std::fclose(f);
   }
   Bytes Get(const char* name) const { return testing::ReadFileBytes(Path(name)); }
-  int32_t Receive() { return DoneOrFailed(ReceiveBackup(v.env, kPort)); }
-  int32_t Send() { return DoneOrFailed(SendBackup(v.env, kPort)); }
+  int32_t Receive() { return wpl::exports::DoneOrFailed(ReceiveBackup(v.env, kPort)); }
+  int32_t Send() { return wpl::exports::DoneOrFailed(SendBackup(v.env, kPort)); }
   // The host's writes on the backup link.
   std::vector<testing::WireChunk> Writes() const {
     std::vector<testing::WireChunk> out;
@@ -520,7 +521,8 @@ TEST(BackupMode, ModeFiveAndTheSecondAck) {
     TerminalConfig c;
     if (k.second) c.commandFaults[0x0E].second = *k.second;
     Rig rig(c);
-    EXPECT_EQ(link::DoneOrFailed(EnterBackupMode(rig.v.env, 1, kPort, 5)), k.result) << k.what;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(EnterBackupMode(rig.v.env, 1, kPort, 5)), k.result)
+        << k.what;
     std::vector<std::string> writes;
     for (const auto& w : rig.v.serial.wire())
       if (w.fromHost) writes.push_back(Hex(w.bytes));
@@ -538,7 +540,7 @@ TEST(BackupMode, ModeFiveAndTheSecondAck) {
   TerminalConfig c;
   c.commandFaults[0x0E].block = {AckFault::kLate, Millis{3'100}};
   Rig rig(c);
-  EXPECT_EQ(link::DoneOrFailed(EnterBackupMode(rig.v.env, 1, kPort, 5)), 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(EnterBackupMode(rig.v.env, 1, kPort, 5)), 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "exports/results.h"
 #include "link/serial_command.h"
 #include "link/value_reply.h"
 #include "virtual_env.h"
@@ -58,10 +59,14 @@ struct QueryRig {
     v.serial.Attach(kPort, &terminal);
   }
   int32_t Run(std::string_view name, std::vector<int32_t> values = {}) {
-    return settings::RunValueQuery(v.env, *settings::FindValueQuery(name), 1, kPort, values);
+    const auto& rows = settings::kValueQueries;
+    const auto row =
+        std::find_if(rows.begin(), rows.end(), [&](auto& q) { return q.name == name; });
+    if (row == rows.end()) throw std::invalid_argument(std::string(name));
+    return wpl::exports::ValueOrFailure(settings::RunSerialSetting(v.env, *row, 1, kPort, values));
   }
   int32_t Set(std::string_view name, std::vector<int32_t> values) {
-    return link::DoneOrFailed(
+    return wpl::exports::DoneOrFailed(
         settings::RunSerialSetting(v.env, *settings::FindSetting(name), 1, kPort, values));
   }
   VirtualEnv v;

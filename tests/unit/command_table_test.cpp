@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "exports/results.h"
 #include "fingerprint/templates.h"
 #include "link/block_plan.h"
 #include "link/lan_connection.h"
@@ -88,8 +89,10 @@ struct Rig {
   int32_t Run(std::string_view name, const std::vector<int32_t>& values, int32_t address = 1) {
     const settings::Setting* s = settings::FindSetting(name);
     if (!s) throw std::invalid_argument(std::string(name));
-    if (s->network()) return link::DoneOrFailed(settings::RunLanSetting(lan.env, *s, kIp, values));
-    return link::DoneOrFailed(settings::RunSerialSetting(v.env, *s, address, kPort, values));
+    if (s->network())
+      return wpl::exports::DoneOrFailed(settings::RunLanSetting(lan.env, *s, kIp, values));
+    return wpl::exports::DoneOrFailed(
+        settings::RunSerialSetting(v.env, *s, address, kPort, values));
   }
   // What went out after the frame, on the line or the connection.
   std::string AfterFrame(bool network) const {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "exports/results.h"
 #include "link/lan_connection.h"
 #include "link/serial_command.h"
 #include "network_site.h"
@@ -78,8 +79,9 @@ TEST(FineSleeps, TakenByTheConversationForShortPauses) {
     SlackClock clock(*v.env.clock);
     v.env.clock = &clock;
     const int32_t r =
-        s.network() ? link::DoneOrFailed(settings::RunLanSetting(v.env, s, "127.0.12.1", k.values))
-                    : link::DoneOrFailed(settings::RunSerialSetting(v.env, s, 1, 2, k.values));
+        s.network()
+            ? wpl::exports::DoneOrFailed(settings::RunLanSetting(v.env, s, "127.0.12.1", k.values))
+            : wpl::exports::DoneOrFailed(settings::RunSerialSetting(v.env, s, 1, 2, k.values));
     EXPECT_EQ(r, 0) << k.name;
     // Every short pause under the fine timer, and none without it when the
     // conversation has no short pause.

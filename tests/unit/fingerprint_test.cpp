@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "byte_lists.h"
+#include "exports/results.h"
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "fingerprint/module_link.h"
@@ -147,7 +148,7 @@ struct Rig {
     if (name == "_SENDIDFPREC") r = SendTemplate(env, 1, kPort, user, number);
     if (name == "_DELIDFPREC") r = DeleteTemplate(env, 1, kPort, user, attribute, number);
     if (name == "_DELIDFPALL") r = DeleteAllTemplates(env, 1, kPort);
-    return StatusOr255(r);
+    return wpl::exports::StatusOr255(r);
   }
   // Stores a template in the module, and puts its file on the host.
   Bytes Seed(const TemplateId& id, uint32_t seed = 7) {
@@ -543,7 +544,7 @@ struct BareRig {
 
 TEST(ModuleCommand, VersionAndRawCommands) {
   BareRig rig({.version = 0x42});
-  EXPECT_EQ(fingerprint::StatusOr255(fingerprint::ModuleCommand(
+  EXPECT_EQ(wpl::exports::StatusOr255(fingerprint::ModuleCommand(
                 rig.v.env, kPort, fingerprint::module_cmd::kVersion, {})),
             0x42);
   ASSERT_EQ(rig.v.serial.opens().size(), 1u);

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "exports/results.h"
 #include "link/command_frame.h"
 #include "link/ipv4_text.h"
 #include "link/network_basics.h"
@@ -96,7 +97,7 @@ TEST(Ipv4Text, OnlyPlainUnicastDottedDecimal) {
 TEST(LanDelete, OneFrameInOneSendAndNoReplyAwaited) {
   Site v;
   v.terminal.records() = {1, 2, 3, 4, 5, 6};
-  EXPECT_EQ(link::LanClearRecords(v.env, kIp), 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(link::LanClearRecords(v.env, kIp)), 0);
   ASSERT_EQ(v.sockets.Sends(), std::vector<Bytes>{Frame(0x0D)});
   const Bytes sent = v.sockets.SentBytes();
   EXPECT_EQ(std::string(sent.begin(), sent.begin() + 10), "KORVANEMZT");
@@ -110,7 +111,7 @@ TEST(LanDelete, OneFrameInOneSendAndNoReplyAwaited) {
   EXPECT_EQ(v.terminal.clears(), 1);
   EXPECT_TRUE(v.terminal.records().empty());
   // The next call starts sockets anew and reaches the same terminal.
-  EXPECT_EQ(link::LanClearRecords(v.env, kIp), 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(link::LanClearRecords(v.env, kIp)), 0);
   EXPECT_EQ(v.sockets.Count(SocketCall::kStartup), 2u);
   EXPECT_EQ(v.terminal.clears(), 2);
   EXPECT_EQ(v.sockets.openSockets(), 0);
@@ -129,7 +130,7 @@ TEST(LanDelete, SucceedsWhateverTheTerminalDoesWithTheFrame) {
   };
   for (const Case& k : cases) {
     Site v{k.fault, k.faults};
-    EXPECT_EQ(link::LanClearRecords(v.env, kIp), 0) << k.what;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(link::LanClearRecords(v.env, kIp)), 0) << k.what;
     EXPECT_EQ(v.sockets.Count(SocketCall::kReceive), 0u) << k.what;
   }
 }
@@ -187,7 +188,8 @@ TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
       if (lan.Open(ip) == link::LanOpen::kOk) lan.SendFrame(0x01);
       lan.Close(false);
     } else {
-      EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, ip, LanRow(k.row), Bytes{1, 2, 3, 4})), 1)
+      EXPECT_EQ(
+          wpl::exports::DoneOrFailed(RunLanCommand(v.env, ip, LanRow(k.row), Bytes{1, 2, 3, 4})), 1)
           << what;
     }
     EXPECT_EQ(Elapsed(v), k.elapsed) << what;
@@ -200,7 +202,7 @@ TEST(LanConversation, FailuresCloseEverythingWithTheirPauses) {
 TEST(LanConversation, NoSocketsAtAllIsAFailedStartup) {
   VirtualEnv v;
   v.env.sockets = nullptr;
-  EXPECT_EQ(link::LanClearRecords(v.env, kIp), 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(link::LanClearRecords(v.env, kIp)), 1);
 }
 
 TEST(LanConversation, BlockShapesOnTheWire) {
@@ -220,7 +222,7 @@ TEST(LanConversation, BlockShapesOnTheWire) {
     Site v;
     LanExport row = LanRow("_LANSETSN");
     row.block = k.shape;
-    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, row, payload)), 0);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(RunLanCommand(v.env, kIp, row, payload)), 0);
     std::vector<Bytes> expected{Frame(0x10)};
     expected.insert(expected.end(), k.sends.begin(), k.sends.end());
     EXPECT_EQ(v.sockets.Sends(), expected) << static_cast<int>(k.shape);
@@ -245,7 +247,8 @@ TEST(LanConversation, ExportsSendTheirBlocksInTheirShapes) {
   };
   for (const Case& k : cases) {
     Site v;
-    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row), k.payload)), 0) << k.row;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row), k.payload)), 0)
+        << k.row;
     std::vector<Bytes> expected{Frame(LanRow(k.row).command)};
     expected.insert(expected.end(), k.sends.begin(), k.sends.end());
     EXPECT_EQ(v.sockets.Sends(), expected) << k.row;
@@ -267,7 +270,8 @@ TEST(LanConversation, PacingOfTheSplitExports) {
   };
   for (const Case& k : cases) {
     Site v;
-    ASSERT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row), Bytes{0x12, 0x34})), 0)
+    ASSERT_EQ(
+        wpl::exports::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row), Bytes{0x12, 0x34})), 0)
         << k.row;
     std::vector<Millis> sendTimes;
     for (const auto& e : v.sockets.events())
@@ -300,7 +304,8 @@ TEST(LanConversation, AllUsersCommandsHoldPastTheirWaitAfterTheAck) {
   };
   for (const Case& k : cases) {
     Site v{k.fault};
-    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row))), k.result) << k.row;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow(k.row))), k.result)
+        << k.row;
     EXPECT_EQ(Elapsed(v), k.elapsed) << k.row;
     EXPECT_EQ(v.sockets.Sends().size(), 1u) << k.row;
   }
@@ -316,7 +321,8 @@ TEST(LanConversation, OnlyTheFirstByteOfAReplyCounts) {
     // A terminal that says nothing of its own: its reply is what stands
     // ready on the connection, all in one segment.
     Site v{AckFault::kSilent, {.greeting = k.reply}};
-    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow("_LANRESTOREALL"))), k.result);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(RunLanCommand(v.env, kIp, LanRow("_LANRESTOREALL"))),
+              k.result);
     EXPECT_EQ(v.sockets.Count(SocketCall::kReceive), 1u);
   }
 }
@@ -377,7 +383,8 @@ TEST(LanConversation, RefusalsEndTheExchange) {
   for (const Case& k : cases) {
     Site v{k.fault, k.faults};
     const LanExport& row = LanRow(k.row);
-    EXPECT_EQ(link::DoneOrFailed(RunLanCommand(v.env, kIp, row, Bytes{9, 9, 9, 9, 9, 9, 9})), 1)
+    EXPECT_EQ(
+        wpl::exports::DoneOrFailed(RunLanCommand(v.env, kIp, row, Bytes{9, 9, 9, 9, 9, 9, 9})), 1)
         << k.what;
     EXPECT_EQ(v.sockets.Sends().size(), k.sends) << k.what;
     const Millis frameAt = duration_cast<Millis>(Find(v, SocketCall::kSend)->at);

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "exports/results.h"
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "link/lan_connection.h"
@@ -66,7 +67,7 @@ struct Operation {
   std::function<int32_t(Rig&)> run;
 };
 
-int32_t Serial(const link::SerialResult& r) { return link::DoneOrFailed(r); }
+int32_t Serial(const link::SerialResult& r) { return wpl::exports::DoneOrFailed(r); }
 
 const Operation kSendAbc{"_SENDNAME ABC", false, [](Rig& r) {
                            return Serial(SendName(r.v.env, 1, kPort, 0x0102, Of("ABC")));
@@ -90,7 +91,9 @@ TEST(Personnel, BytesAfterTheFrame) {
        0x0E,
        "15 | 01 | 03 | FC | FF | FF | 5A | 58"},
       {{"_LANSENDNAME ABC", true,
-        [](Rig& r) { return LanSendName(r.lan.env, kIp, 0x0102, Of("ABC")); }},
+        [](Rig& r) {
+          return wpl::exports::DoneOrFailed(LanSendName(r.lan.env, kIp, 0x0102, Of("ABC")));
+        }},
        0x0E,
        "+5 | 15 | +1 | 01 05 FA | 01 | 02 | 41 | 42 | 43 | C9"},
       {{"_CHANGENAMEID", false,
@@ -98,13 +101,16 @@ TEST(Personnel, BytesAfterTheFrame) {
        0x06,
        "15 | 01 | 04 | FB | 01 | 02 | 03 | 04 | 0A"},
       {{"_LANCHANGENAMEID", true,
-        [](Rig& r) { return LanChangeNameId(r.lan.env, kIp, 0x0102, 0x0304); }},
+        [](Rig& r) {
+          return wpl::exports::DoneOrFailed(LanChangeNameId(r.lan.env, kIp, 0x0102, 0x0304));
+        }},
        0x06,
        "15 01 04 FB | 01 | 02 | 03 | 04 | 0A"},
       {{"_DELETEALLNAME", false, [](Rig& r) { return Serial(DeleteAllNames(r.v.env, 1, kPort)); }},
        0x05,
        ""},
-      {{"_LANDELETEALLNAME", true, [](Rig& r) { return LanDeleteAllNames(r.lan.env, kIp); }},
+      {{"_LANDELETEALLNAME", true,
+        [](Rig& r) { return wpl::exports::DoneOrFailed(LanDeleteAllNames(r.lan.env, kIp)); }},
        0x05,
        ""},
       // The text goes out a millisecond apart, after 5 ms before the 0x15
@@ -129,10 +135,12 @@ TEST(Personnel, BytesAfterTheFrame) {
       {{"_DELALLVOICE", false, [](Rig& r) { return Serial(DeleteAllVoices(r.v.env, 1, kPort)); }},
        0x15,
        "15 | 01 | 02 | FD | 00 | 00 | 00"},
-      {{"_LANDELVOICE 300", true, [](Rig& r) { return LanDeleteVoice(r.lan.env, kIp, 300); }},
+      {{"_LANDELVOICE 300", true,
+        [](Rig& r) { return wpl::exports::DoneOrFailed(LanDeleteVoice(r.lan.env, kIp, 300)); }},
        0x15,
        "15 01 02 FD | 01 | 2C | 2D"},
-      {{"_LANDELALLVOICE", true, [](Rig& r) { return LanDeleteAllVoices(r.lan.env, kIp); }},
+      {{"_LANDELALLVOICE", true,
+        [](Rig& r) { return wpl::exports::DoneOrFailed(LanDeleteAllVoices(r.lan.env, kIp)); }},
        0x15,
        "15 01 02 FD | 00 | 00 | 00"},
       {{"_SENDONLYCARD 258", false,
@@ -236,7 +244,7 @@ TEST(Personnel, DeleteAllNamesWantsTheSecondAckSerially) {
     Rig rig({.commandFaults = {{0x05, {.second = {second}}}}});
     EXPECT_EQ(Serial(DeleteAllNames(rig.v.env, 1, kPort)), 1);
     // The network form is done with the first ACK.
-    EXPECT_EQ(LanDeleteAllNames(rig.lan.env, kIp), 0);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(LanDeleteAllNames(rig.lan.env, kIp)), 0);
   }
 }
 
@@ -252,7 +260,7 @@ TEST(Personnel, TooLongIsRefusedWithoutTraffic) {
   Rig rig({}, kGreets);
   const Bytes name253(253, 'n'), name254(254, 'n');
   EXPECT_EQ(Serial(SendName(rig.v.env, 1, kPort, 1, name254)), 1);
-  EXPECT_EQ(LanSendName(rig.lan.env, kIp, 1, name254), 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(LanSendName(rig.lan.env, kIp, 1, name254)), 1);
   EXPECT_EQ(Serial(SendVoice(rig.v.env, 1, kPort, Values{}, Bytes(100, 'v'))), 1);
   EXPECT_EQ(LanSendVoice(rig.lan.env, kIp, Values{}, Bytes(100, 'v')), std::nullopt);
   EXPECT_TRUE(rig.v.serial.opens().empty());
@@ -299,7 +307,7 @@ TEST(Personnel, TheTerminalKeepsItsTables) {
   EXPECT_EQ(t.settings().openTime, 0);
   // Over the network the terminals take their entries the same way.
   Rig greeting({}, kGreets);
-  ASSERT_EQ(LanSendName(rig.lan.env, kIp, 3, Of("Cy")), 0);
+  ASSERT_EQ(wpl::exports::DoneOrFailed(LanSendName(rig.lan.env, kIp, 3, Of("Cy"))), 0);
   ASSERT_EQ(LanSendVoice(greeting.lan.env, kIp, v2is300, Of("hi")), 258u);
   EXPECT_EQ(rig.lan.terminal.personnel().names.at(3), Of("Cy"));
   EXPECT_EQ(greeting.lan.terminal.personnel().voices.count(300), 1u);
@@ -364,7 +372,8 @@ TEST(Personnel, LanSendNameClosingPauseOnEveryPath) {
     rig.lan.sockets.FailStartup(k.failStartup);
     rig.lan.sockets.FailCreate(k.failCreate);
     const int32_t expected = std::string_view(k.what) == "done" ? 0 : 1;
-    EXPECT_EQ(LanSendName(rig.lan.env, k.ip, 1, Of("A")), expected) << k.what;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(LanSendName(rig.lan.env, k.ip, 1, Of("A"))), expected)
+        << k.what;
     EXPECT_EQ(rig.lan.clock.Now(), k.elapsed) << k.what;
   }
 }

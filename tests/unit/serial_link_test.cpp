@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "exports/results.h"
 #include "link/command_frame.h"
 #include "link/serial_basics.h"
 #include "platform/full_write.h"
@@ -145,7 +146,7 @@ TEST(TestCom, FindsTheTerminalWhereverItListens) {
     VirtualEnv v;
     TerminalModel t({.address = 1, .baud = k.baud});
     v.serial.Attach(k.terminalPort, &t);
-    EXPECT_EQ(link::TestCom(v.env, 1, k.hostPort), k.expected) << k.name;
+    EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, k.hostPort)), k.expected) << k.name;
     EXPECT_EQ(v.serial.opens().size(), k.attempts) << k.name;
   }
 }
@@ -156,9 +157,9 @@ TEST(TestCom, OtherAddressAndStopBitsAreNotAnswered) {
   TerminalModel twoStop({.address = 1, .stopBits = 2});
   v.serial.Attach(1, &other);
   v.serial.Attach(2, &twoStop);
-  EXPECT_EQ(link::TestCom(v.env, 1, 1), -1);
+  EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, 1)), -1);
   // An address argument above 255 is sent by its low byte.
-  EXPECT_EQ(link::TestCom(v.env, 0x102, 1), 1);
+  EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 0x102, 1)), 1);
 }
 
 TEST(ClearRecords, AcknowledgementLimitIsThreeSecondsStrict) {
@@ -176,7 +177,7 @@ TEST(ClearRecords, AcknowledgementLimitIsThreeSecondsStrict) {
     // answers too late has still acted on the frame it heard.
     TerminalModel t({.address = 1, .ackFault = k.fault, .ackDelay = Millis{k.delayMs}});
     v.serial.Attach(2, &t);
-    EXPECT_EQ(link::ClearRecords(v.env, 1, 2), k.result) << k.delayMs;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(link::ClearRecords(v.env, 1, 2)), k.result) << k.delayMs;
     EXPECT_EQ(t.clears(), k.clears) << k.delayMs;
   }
 }
@@ -186,7 +187,7 @@ TEST(ClearRecords, RefusalIsRetriedWithoutWaitingOutTheLimit) {
     VirtualEnv v;
     TerminalModel t({.address = 1, .ackFault = fault});
     for (int p = 1; p <= 6; ++p) v.serial.Attach(p, &t);
-    EXPECT_EQ(link::ClearRecords(v.env, 1, 1), 1);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(link::ClearRecords(v.env, 1, 1)), 1);
     EXPECT_EQ(v.serial.opens().size(), 9u);
     // The refusals end each attempt at once; only the 19200 attempts, which
     // the terminal does not hear, wait out the 3 s.
@@ -205,12 +206,12 @@ TEST(RunCommandAttempts, UnopenablePortsEndTheScan) {
                         Case{"one port present", {1, 2, 4, 5, 6}, 9}}) {
     VirtualEnv v;
     for (int p : k.absent) v.serial.SetAbsent(p);
-    EXPECT_EQ(link::TestCom(v.env, 1, 3), -1) << k.name;
+    EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, 3)), -1) << k.name;
     EXPECT_EQ(v.serial.opens().size(), k.attempts) << k.name;
   }
   VirtualEnv v;
   for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
-  EXPECT_EQ(link::ClearRecords(v.env, 1, 3), 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(link::ClearRecords(v.env, 1, 3)), 1);
   EXPECT_EQ(v.serial.openAttempts(), link::kUnopenablePortLimit);
   EXPECT_EQ(v.clock.Now(), Nanos{0});
 }
@@ -221,7 +222,7 @@ TEST(RunCommandAttempts, SkippedPortsDoNotCountAsAttempts) {
   TerminalModel t({.address = 1, .baud = 19200});
   v.serial.Attach(4, &t);
   // Port 3 is skipped; port 4 answers on its second attempt.
-  EXPECT_EQ(link::TestCom(v.env, 1, 3), 4);
+  EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, 3)), 4);
   EXPECT_EQ(Attempts(v), (std::vector<std::pair<int, uint32_t>>{{4, 57600}, {4, 19200}}));
 }
 

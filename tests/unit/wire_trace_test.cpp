@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "exports/results.h"
 #include "file_contents.h"
 #include "link/network_basics.h"
 #include "link/serial_basics.h"
@@ -51,7 +52,7 @@ TEST(WireTrace, SerialScanWithSpeedsStopBitsAndBothDirections) {
   v.serial.Attach(3, &t);
   v.serial.SetAbsent(4);
   Traced traced(v);
-  ASSERT_EQ(link::TestCom(v.env, 1, 3), 3);
+  ASSERT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, 3)), 3);
   const auto lines = traced.Read();
   const std::vector<std::string> expected{
       "    0.000000 w_pclog trace started 2026-05-17 14:03:09",
@@ -83,7 +84,7 @@ TEST(WireTrace, SerialScanWithSpeedsStopBitsAndBothDirections) {
 TEST(WireTrace, SocketsByAddressWithTheirEnds) {
   testing::NetworkSite v({{127, 0, 8, 7}}, {});
   Traced traced(v);
-  ASSERT_EQ(link::LanClearRecords(v.env, "127.0.8.7"), 0);
+  ASSERT_EQ(wpl::exports::DoneOrFailed(link::LanClearRecords(v.env, "127.0.8.7")), 0);
   const auto lines = traced.Read();
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[1], "    0.000000 127.0.8.7:1024 connected");
@@ -92,7 +93,7 @@ TEST(WireTrace, SocketsByAddressWithTheirEnds) {
             "KORVANEMZT....");
   EXPECT_EQ(lines[3], "    0.000000 127.0.8.7:1024 closed");
   // Nothing listens here: the failed connect is in the trace.
-  EXPECT_EQ(link::LanClearRecords(v.env, "127.0.8.9"), 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(link::LanClearRecords(v.env, "127.0.8.9")), 1);
   EXPECT_EQ(traced.Read().at(4), "    0.000000 127.0.8.9:1024 connect failed")
       << ReadFile(traced.path);
 }
@@ -131,7 +132,7 @@ TEST(WireTrace, AFailedWriteEndsTheTraceNotTheCall) {
   WireTrace trace(std::make_unique<TraceLog>(full, true, v.clock), v.serial, v.sockets);
   trace.Apply(v.env);
   EXPECT_TRUE(trace.log().failed());
-  EXPECT_EQ(link::TestCom(v.env, 1, 1), 1);
+  EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, 1)), 1);
 }
 
 TEST(WireTrace, VariableWrapsTheEnvOnlyWhenSetAndWritable) {
@@ -156,7 +157,7 @@ TEST(WireTrace, VariableWrapsTheEnvOnlyWhenSetAndWritable) {
   EXPECT_TRUE(HoldsOpen(path));
   TerminalModel t({.address = 1});
   v.serial.Attach(1, &t);
-  EXPECT_EQ(link::TestCom(v.env, 1, 1), 1);
+  EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, 1)), 1);
   const std::string text = ReadFile(path);
   EXPECT_NE(text.find("com1 57600 8N1 < 06"), std::string::npos);
   EXPECT_NE(text.find("trace started"), text.rfind("trace started")) << text;

@@ -161,11 +161,11 @@ Downloaded DownloadRecords(wpl::Env& env, const TerminalConfig& t) {
 bool ClearTerminal(wpl::Env& env, const TerminalConfig& t, int port, std::string& error) {
   switch (t.link) {
     case LinkKind::kNetwork:
-      if (wpl::link::LanClearRecords(env, t.ip.c_str()) == 0) return true;
+      if (wpl::link::LanClearRecords(env, t.ip.c_str()).done()) return true;
       error = "the clear could not be sent";
       return false;
     case LinkKind::kSerial:
-      if (wpl::link::ClearRecords(env, t.address, port > 0 ? port : t.port) == 0) return true;
+      if (wpl::link::ClearRecords(env, t.address, port > 0 ? port : t.port).done()) return true;
       error = "the terminal did not acknowledge the clear";
       return false;
     case LinkKind::kModem: break;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "commands.h"
+#include "exports/results.h"
 #include "fingerprint/backup.h"
 #include "fingerprint/backup_packet.h"
 
@@ -39,7 +40,7 @@ fp::BackupProgress ByteBar() {
     std::printf("%s\n", done);
   else
     std::printf("failed: %s\n", fp::OutcomeText(outcome));
-  Finish(fp::DoneOrFailed(outcome));
+  Finish(wpl::exports::DoneOrFailed(outcome));
 }
 
 CLI::App* FingerprintGroup(CLI::App& app) {
@@ -63,7 +64,7 @@ void AddBackup(CLI::App& app, wpl::Env& env) {
   mode->add_option("--mode", *modeByte, "Mode byte passed to the terminal")->capture_default_str();
   mode->callback([modeArgs, modeByte, &env] {
     const auto r = fp::EnterBackupMode(env, modeArgs->address, modeArgs->port, *modeByte);
-    const int code = wpl::link::DoneOrFailed(r);
+    const int code = wpl::exports::DoneOrFailed(r);
     std::printf(code == 0 ? "terminal %d is ready for the backup link\n"
                           : "terminal %d did not enter backup mode\n",
                 modeArgs->address);

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "download/realtime.h"
+#include "exports/results.h"
 #include "link/value_reply.h"
 #include "settings/cards.h"
 
@@ -15,17 +16,18 @@ namespace {
 struct Query {
   const char* cli;
   const char* help;
-  const char* name;
+  const wpl::settings::Setting& query;  // looked up when compiled
   const char* valueHelp = "";
 };
 
 const Query kQueries[] = {
-    {"what-sn", "Ask for the number filed with an SN number", "_WHATSN", "The SN number"},
-    {"sn-length", "Ask for the terminal's SN length", "_GETSNLENTH"},
+    {"what-sn", "Ask for the number filed with an SN number",
+     wpl::settings::ValueQueryRow("_WHATSN"), "The SN number"},
+    {"sn-length", "Ask for the terminal's SN length", wpl::settings::ValueQueryRow("_GETSNLENTH")},
 };
 
 void AddQuery(CLI::App& app, wpl::Env& env, const Query& q) {
-  const wpl::settings::Setting& query = *wpl::settings::FindValueQuery(q.name);
+  const wpl::settings::Setting& query = q.query;
   auto* sub = app.add_subcommand(q.cli, q.help);
   auto target = AddSerialTarget(sub);
   auto values = std::make_shared<std::vector<int64_t>>();
@@ -36,8 +38,8 @@ void AddQuery(CLI::App& app, wpl::Env& env, const Query& q) {
         ->check(CLI::Range(0, 65535));
   sub->callback([&env, &q, &query, target, values] {
     const std::vector<int32_t> v(values->begin(), values->end());
-    const int32_t value =
-        wpl::settings::RunValueQuery(env, query, target->address, target->port, v);
+    const int32_t value = wpl::exports::ValueOrFailure(
+        wpl::settings::RunSerialSetting(env, query, target->address, target->port, v));
     // 65535 is also what any failure gives: the two cannot be told apart.
     if (value == wpl::link::kNoValue)
       std::printf("%s: no value from terminal %d (65535)\n", q.cli, target->address);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "exports/results.h"
 #include "fingerprint/module_link.h"
 #include "fingerprint/templates.h"
 #include "progress.h"
@@ -129,7 +130,7 @@ void AddFpCommand(CLI::App* fp, wpl::Env& env, const FpCommand& c) {
   }
   const FpCommand* command = &c;
   sub->callback([command, args, &env] {
-    const int32_t result = wpl::fingerprint::StatusOr255(command->run(env, *args));
+    const int32_t result = wpl::exports::StatusOr255(command->run(env, *args));
     std::printf("%s: status %d%s\n", command->name, result,
                 result == 255 ? " (failed, or the module's own 255)" : "");
     if (std::string_view(command->name) == "list" && result != 255) {

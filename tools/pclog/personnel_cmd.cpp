@@ -15,6 +15,7 @@
 
 #include "commands.h"
 #include "csv.h"
+#include "exports/results.h"
 #include "personnel/name_file.h"
 #include "personnel/personnel.h"
 #include "progress.h"
@@ -22,6 +23,8 @@
 
 namespace pclog {
 namespace {
+
+using wpl::exports::DoneOrFailed;
 
 using namespace wpl::personnel;
 using Bytes = std::vector<uint8_t>;
@@ -62,8 +65,6 @@ struct Operation {
   LanCall lan;  // empty: no network form
 };
 
-int32_t Done(const wpl::link::SerialResult& r) { return wpl::link::DoneOrFailed(r); }
-
 std::span<const int32_t, kVoiceValues> VoiceValuesOf(const Numbers& n) {
   return std::span<const int32_t, kVoiceValues>(n.data(), kVoiceValues);
 }
@@ -80,7 +81,9 @@ const Operation kOperations[] = {
      [](auto& env, auto& t, auto& n, auto& text) {
        return SendName(env, t.address, t.port, n[0], text);
      },
-     [](auto& env, auto ip, auto& n, auto& text) { return LanSendName(env, ip, n[0], text); }},
+     [](auto& env, auto ip, auto& n, auto& text) {
+       return DoneOrFailed(LanSendName(env, ip, n[0], text));
+     }},
     {"names",
      "change",
      "Give a person's name to another person number",
@@ -89,14 +92,16 @@ const Operation kOperations[] = {
      [](auto& env, auto& t, auto& n, auto&) {
        return ChangeNameId(env, t.address, t.port, n[0], n[1]);
      },
-     [](auto& env, auto ip, auto& n, auto&) { return LanChangeNameId(env, ip, n[0], n[1]); }},
+     [](auto& env, auto ip, auto& n, auto&) {
+       return DoneOrFailed(LanChangeNameId(env, ip, n[0], n[1]));
+     }},
     {"names",
      "delete-all",
      "Delete every name",
      {},
      nullptr,
      [](auto& env, auto& t, auto&, auto&) { return DeleteAllNames(env, t.address, t.port); },
-     [](auto& env, auto ip, auto&, auto&) { return LanDeleteAllNames(env, ip); }},
+     [](auto& env, auto ip, auto&, auto&) { return DoneOrFailed(LanDeleteAllNames(env, ip)); }},
     {"voice", "send", "Load one voice prompt entry: thirteen values and a text", kVoiceValueNames,
      "text",
      [](auto& env, auto& t, auto& n, auto& text) {
@@ -113,14 +118,16 @@ const Operation kOperations[] = {
      {"voice"},
      nullptr,
      [](auto& env, auto& t, auto& n, auto&) { return DeleteVoice(env, t.address, t.port, n[0]); },
-     [](auto& env, auto ip, auto& n, auto&) { return LanDeleteVoice(env, ip, n[0]); }},
+     [](auto& env, auto ip, auto& n, auto&) {
+       return DoneOrFailed(LanDeleteVoice(env, ip, n[0]));
+     }},
     {"voice",
      "delete-all",
      "Delete every voice prompt entry",
      {},
      nullptr,
      [](auto& env, auto& t, auto&, auto&) { return DeleteAllVoices(env, t.address, t.port); },
-     [](auto& env, auto ip, auto&, auto&) { return LanDeleteAllVoices(env, ip); }},
+     [](auto& env, auto ip, auto&, auto&) { return DoneOrFailed(LanDeleteAllVoices(env, ip)); }},
     {"card-only",
      "add",
      "Put a person on the card-only list",
@@ -177,7 +184,7 @@ void AddOperation(CLI::App* family, const Operation& op, wpl::Env& env) {
     }
     const auto r = op.serial(env, *target, *numbers, *bytes);
     Report(what.c_str(), r, *target);
-    Finish(wpl::link::DoneOrFailed(r));
+    Finish(DoneOrFailed(r));
   });
 }
 
@@ -203,8 +210,8 @@ const Table kTables[] = {
          why = "name longer than " + std::to_string(kMaxNameBytes) + " bytes";
          return 1;
        }
-       return t.network() ? LanSendName(env, t.ip.c_str(), r.numbers[0], r.text)
-                          : Done(SendName(env, t.address, t.port, r.numbers[0], r.text));
+       return t.network() ? DoneOrFailed(LanSendName(env, t.ip.c_str(), r.numbers[0], r.text))
+                          : DoneOrFailed(SendName(env, t.address, t.port, r.numbers[0], r.text));
      },
      true},
     {"voice",
@@ -217,14 +224,14 @@ const Table kTables[] = {
        }
        const auto values = VoiceValuesOf(r.numbers);
        if (t.network()) return LanSendVoice(env, t.ip.c_str(), values, r.text) ? 0 : 1;
-       return Done(SendVoice(env, t.address, t.port, values, r.text));
+       return DoneOrFailed(SendVoice(env, t.address, t.port, values, r.text));
      },
      true},
     {"card-only",
      "person number (0-65535)",
      {1, 65535, false},
      [](wpl::Env& env, const Target& t, const Row& r, std::string&) {
-       return Done(CardOnly(env, t.address, t.port, CardOnlyOp::kAdd, r.numbers[0]));
+       return DoneOrFailed(CardOnly(env, t.address, t.port, CardOnlyOp::kAdd, r.numbers[0]));
      },
      false},
 };

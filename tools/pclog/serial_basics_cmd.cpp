@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "exports/results.h"
 #include "link/serial_basics.h"
 
 namespace pclog {
@@ -9,7 +10,7 @@ void AddSerialBasics(CLI::App& app, wpl::Env& env) {
   auto* testcom = app.add_subcommand("testcom", "Find the port a terminal answers on");
   auto* clear = app.add_subcommand("delete", "Clear the records held by a terminal");
   testcom->callback([args = AddSerialTarget(testcom), &env] {
-    int found = wpl::link::TestCom(env, args->address, args->port);
+    const int found = wpl::exports::PortOrNone(wpl::link::TestCom(env, args->address, args->port));
     Field("port", found);
     if (found < 0) {
       std::printf("no terminal %d answered on any port\n", args->address);
@@ -18,7 +19,8 @@ void AddSerialBasics(CLI::App& app, wpl::Env& env) {
     std::printf("terminal %d answers on port %d\n", args->address, found);
   });
   clear->callback([args = AddSerialTarget(clear), &env] {
-    int r = wpl::link::ClearRecords(env, args->address, args->port);
+    const int r =
+        wpl::exports::DoneOrFailed(wpl::link::ClearRecords(env, args->address, args->port));
     std::printf(r == 0 ? "terminal %d cleared\n" : "terminal %d did not acknowledge\n",
                 args->address);
     Finish(r);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "exports/results.h"
 #include "settings/line_speed.h"
 #include "settings/settings.h"
 
@@ -62,7 +63,7 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
     if (target->ipOption->count() > 0) {
       if (!network) throw CLI::ValidationError("--ip", cli + " has no network form");
       CheckIp(*target);
-      const int r = wpl::link::DoneOrFailed(
+      const int r = wpl::exports::DoneOrFailed(
           wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v));
       Field("ip", target->ip);
       std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", cli.c_str(),
@@ -72,7 +73,7 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
     if (!serial) throw CLI::ValidationError("--ip", cli + " needs --ip");
     const auto r = wpl::settings::RunSerialSetting(env, *serial, target->address, target->port, v);
     Report(cli.c_str(), r, *target);
-    Finish(wpl::link::DoneOrFailed(r));
+    Finish(wpl::exports::DoneOrFailed(r));
   });
 }
 
