@@ -122,7 +122,7 @@ void BM_SetBaudRate(benchmark::State& state) {
     wpl::Env env = wpl::ProcessEnv();
     const auto r = wpl::settings::SetBaudRate(env, kPort, 7, request);
     const Nanos took = Clock::now() - start;
-    if (r.result != 0 || r.attempts != 1) {
+    if (!r.answered || r.attempts != 1) {
       state.SkipWithError("the terminal did not answer at 57600");
       return;
     }

@@ -1,5 +1,5 @@
-// What a block download did. The exports report only the result; the tools
-// print the rest.
+// What a block download did. The exports report only whether it was
+// complete; the tools print the rest.
 #pragma once
 #include <cstdint>
 
@@ -7,9 +7,9 @@
 
 namespace wpl::download {
 
-// What one download did, for tools; the export reports only `result`.
+// What one download did, for tools; the export reports only `complete`.
 struct DownloadReport {
-  int32_t result = 1;         // 0 complete and verified, 1 otherwise
+  bool complete = false;      // every record received and verified
   int port = 0;               // serial: where the terminal answered (0: never)
   bool connected = false;     // network: the connection stood; modem: a dial connected
   uint32_t announced = 0;     // records the header announced

@@ -207,7 +207,7 @@ ModemReport ModemDownload(Env& env, int32_t address, int32_t port, const char* n
     link.port.reset();
   }  // the window goes before the conversion can show a message
   records::ConvertRecordFile(env);
-  report.result = ok ? 0 : 1;
+  report.complete = ok;
   return report;
 }
 

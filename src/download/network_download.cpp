@@ -184,7 +184,7 @@ DownloadReport NetworkDownload(Env& env, const char* ip, const NetworkTarget& ta
   const bool convert = ok || target.kind == NetworkDownloadKind::kPlain;
   const int converted = convert ? records::ConvertRecordFile(env, conversion) : -1;
   if (ok) {
-    report.result = 0;
+    report.complete = true;
     if (converted == 0) report.cleared = link::LanClearRecords(env, ip).done();
   }
   return report;

@@ -286,7 +286,7 @@ DownloadReport SerialDownload(Env& env, int32_t address, int32_t port) {
   }  // the window goes before the conversion can show a message
   const int converted = records::ConvertRecordFile(env);
   if (ok) {
-    report.result = 0;
+    report.complete = true;
     if (converted == 0) report.cleared = link::ClearRecords(env, address, report.port).done();
   }
   return report;

@@ -1,4 +1,5 @@
 // Clock, identity and line speed.
+#include "exports/results.h"
 #include "exports/settings_exports.h"
 #include "settings/line_speed.h"
 #include "w_pclog.h"
@@ -35,6 +36,6 @@ WPL_EXPORT int32_t WPCLOG_CALL _SETBAUDRATE(int32_t port, int32_t last, int32_t 
                                             int32_t r11, int32_t r12) {
   const int32_t request[12] = {r1, r2, r3, r4, r5, r6, r7, r8, r9, r10, r11, r12};
   return WithProcessEnv(1, [&](wpl::Env& env) {
-    return wpl::settings::SetBaudRate(env, port, last, request).result;
+    return DoneOrFailed(wpl::settings::SetBaudRate(env, port, last, request));
   });
 }

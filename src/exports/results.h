@@ -6,15 +6,19 @@
 #include <cstdint>
 #include <optional>
 
+#include "download/download_report.h"
 #include "fingerprint/backup.h"
 #include "link/lan_connection.h"
 #include "link/serial_command.h"
+#include "settings/line_speed.h"
 
 namespace wpl::exports {
 
 // 0 done, 1 failed.
 constexpr int32_t DoneOrFailed(const link::SerialResult& r) { return r.done() ? 0 : 1; }
 constexpr int32_t DoneOrFailed(const link::LanResult& r) { return r.done() ? 0 : 1; }
+constexpr int32_t DoneOrFailed(const download::DownloadReport& r) { return r.complete ? 0 : 1; }
+constexpr int32_t DoneOrFailed(const settings::SpeedResult& r) { return r.answered ? 0 : 1; }
 constexpr int32_t DoneOrFailed(fingerprint::BackupOutcome o) {
   return o == fingerprint::BackupOutcome::kDone ? 0 : 1;
 }
@@ -26,9 +30,7 @@ constexpr int32_t ValueOrFailure(const link::SerialResult& r) {
 }
 
 // The port search: the port the terminal acknowledged on, or -1.
-constexpr int32_t PortOrNone(const link::SerialResult& r) {
-  return r.done() ? r.port : -1;
-}
+constexpr int32_t PortOrNone(const link::SerialResult& r) { return r.done() ? r.port : -1; }
 
 // The module exports: the status byte, 255 on failure.
 constexpr int32_t StatusOr255(std::optional<uint8_t> status) { return status ? *status : 255; }

@@ -37,7 +37,7 @@ SpeedResult SetBaudRate(Env& env, int32_t port, int32_t last,
     open->Write(preamble);
     open->Write(bytes);
     if (link::WaitAck(env, *open, kAnswerLimit)) {
-      r.result = 0;
+      r.answered = true;
       r.baud = link::SpeedForCode(code).value_or(0);
       return r;
     }

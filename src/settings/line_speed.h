@@ -18,9 +18,9 @@ constexpr size_t kPreambleSize = 40;
 constexpr size_t kSpeedRequestSize = 13;
 
 struct SpeedResult {
-  int32_t result = 1;  // 0 the terminal answered ACK, 1 otherwise
-  int attempts = 0;    // speeds tried
-  uint32_t baud = 0;   // the speed it answered at
+  bool answered = false;  // the terminal answered ACK
+  int attempts = 0;       // speeds tried
+  uint32_t baud = 0;      // the speed it answered at
 };
 
 // Twenty 'c', then twenty 'j'.

@@ -412,7 +412,7 @@ TEST(SetBaudRate, ScansTheSpeedsOnTheHostsPortOnly) {
   for (const Case& k : cases) {
     SpeedRig rig({.baud = k.terminalBaud, .ackFault = k.fault});
     const auto r = rig.Run();
-    EXPECT_EQ(r.result, k.result) << k.terminalBaud;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(r), k.result) << k.terminalBaud;
     EXPECT_EQ(rig.Speeds(), k.speeds) << k.terminalBaud;
     // Each silent attempt: 30 ms settling, then just over 2 s for the answer.
     if (k.fault == AckFault::kNone) {
@@ -425,7 +425,7 @@ TEST(SetBaudRate, ScansTheSpeedsOnTheHostsPortOnly) {
 
 TEST(SetBaudRate, PreambleAndRequestInTwoWrites) {
   SpeedRig rig({.baud = 57600});
-  ASSERT_EQ(rig.Run(0x107).result, 0);
+  ASSERT_EQ(wpl::exports::DoneOrFailed(rig.Run(0x107)), 0);
   std::vector<Bytes> writes;
   for (const auto& c : rig.v.serial.wire())
     if (c.fromHost) writes.push_back(c.bytes);
@@ -441,7 +441,7 @@ TEST(SetBaudRate, PreambleAndRequestInTwoWrites) {
 TEST(SetBaudRate, AnswerLimitCountsFromTheRequest) {
   for (auto [delay, result] : {std::pair{1990, 0}, std::pair{2010, 1}}) {
     SpeedRig rig({.baud = 57600, .ackFault = AckFault::kLate, .ackDelay = Millis{delay}});
-    EXPECT_EQ(rig.Run().result, result) << delay;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(rig.Run()), result) << delay;
   }
 }
 
@@ -451,7 +451,7 @@ TEST(SetBaudRate, UnopenablePortFailsAtOnce) {
   TerminalModel elsewhere({.baud = 57600});
   v.serial.Attach(kPort + 1, &elsewhere);
   const std::array<int32_t, 12> request{};
-  EXPECT_EQ(settings::SetBaudRate(v.env, kPort, 7, request).result, 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(settings::SetBaudRate(v.env, kPort, 7, request)), 1);
   EXPECT_EQ(v.serial.openAttempts(), 1);
   EXPECT_TRUE(v.serial.wire().empty());
   EXPECT_EQ(v.clock.Now(), Nanos{0});
@@ -459,7 +459,7 @@ TEST(SetBaudRate, UnopenablePortFailsAtOnce) {
 
 TEST(SetBaudRate, TerminalMovesToTheNewSpeed) {
   SpeedRig rig({.baud = 9600});
-  ASSERT_EQ(rig.Run(5).result, 0);
+  ASSERT_EQ(wpl::exports::DoneOrFailed(rig.Run(5)), 0);
   EXPECT_EQ(rig.terminal.lineSpeed(), 19200u);
   // The next command is heard at 19200 only.
   const auto found = link::RunCommandAttempts(rig.v.env, 1, kPort, 0x00, Millis{1000});

@@ -9,6 +9,7 @@
 
 #include "byte_lists.h"
 #include "download/packets.h"
+#include "exports/results.h"
 #include "file_contents.h"
 #include "link/command_frame.h"
 #include "modem.h"
@@ -101,7 +102,7 @@ TEST(ModemDownload, RecordsThroughTheModemAndTheTerminalKeepsThem) {
   ModemRig rig;
   rig.Load(100);  // 4 packets
   const auto report = rig.Run();
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_EQ(report.port, 3);
   EXPECT_TRUE(report.connected);
   EXPECT_EQ(report.dialReply, "CONNECT 14400");
@@ -128,7 +129,7 @@ TEST(ModemDownload, RecordsThroughTheModemAndTheTerminalKeepsThem) {
 TEST(ModemDownload, CommandsGoOutAsTextPauseCarriageReturn) {
   ModemRig rig;
   rig.Load(3);
-  ASSERT_EQ(rig.Run().result, 0);
+  ASSERT_EQ(wpl::exports::DoneOrFailed(rig.Run()), 0);
   const auto w = HostWrites(rig.v);
   struct Step {
     std::string_view bytes;
@@ -342,7 +343,7 @@ TEST(ModemDownload, ModemFailureCounterOverUnopenedPortsAndSilentModems) {
       modems.back().replies.clear();
     }
     const auto report = download::ModemDownload(v.env, 1, 3, kNumber);
-    EXPECT_EQ(report.result, 1) << k.name;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), 1) << k.name;
     EXPECT_EQ(static_cast<int>(v.serial.opens().size()), k.opens) << k.name;
     int echoOffs = 0;
     for (const auto& m : modems) {
@@ -368,7 +369,7 @@ TEST(ModemDownload, UnansweredFrameDialsAgainOnTheNextPort) {
     v.serial.Attach(3, &modem3);
     v.serial.Attach(4, &modem4);
     const auto report = download::ModemDownload(v.env, 1, 3, kNumber);
-    EXPECT_EQ(report.result, secondAnswers ? 0 : 1);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), secondAnswers ? 0 : 1);
     EXPECT_EQ(report.port, secondAnswers ? 4 : 0);
     EXPECT_EQ(report.frameAttempts, 2);
     // A whole new dialogue on port 4; no third port after two frames.
@@ -398,7 +399,7 @@ TEST(ModemDownload, DialWithoutConnectHangsUp) {
     ModemRig rig;
     rig.Load(10);
     const auto report = rig.Run(k.number);
-    EXPECT_EQ(report.result, 1) << k.number;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), 1) << k.number;
     EXPECT_FALSE(report.connected) << k.number;
     EXPECT_EQ(report.dialReply, k.reply) << k.number;
     ASSERT_FALSE(rig.modem.commands().empty());
@@ -439,7 +440,7 @@ TEST(ModemDownload, TelephoneNumbers) {
   // A number that cannot be dialled: nothing is touched at all.
   for (const char* number : {static_cast<const char*>(nullptr), "", "555\r1234"}) {
     ModemRig rig;
-    EXPECT_EQ(rig.Run(number).result, 1);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(rig.Run(number)), 1);
     EXPECT_EQ(rig.v.serial.openAttempts(), 0);
     EXPECT_EQ(rig.v.ui.windowsOpened, 0);
     EXPECT_TRUE(rig.v.ui.messages.empty());
@@ -451,14 +452,14 @@ TEST(ModemDownload, TelephoneNumbers) {
   ModemRig rig;
   const std::string longest = "12345678901234567890123456789012";
   rig.modem = ModemModel({}, {{longest, DialResult::kConnect, &rig.terminal}});
-  EXPECT_EQ(rig.Run(longest.c_str()).result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(rig.Run(longest.c_str())), 0);
   EXPECT_EQ(rig.modem.commands().back(), "AT DT" + longest);
 }
 
 TEST(ModemDownload, UncreatableRecordFileShowsNoWindowAndOpensNoPort) {
   ModemRig rig;
   std::filesystem::create_directory(rig.v.env.dataDir + "pclog.dat");
-  EXPECT_EQ(rig.Run().result, 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(rig.Run()), 1);
   EXPECT_EQ(rig.v.serial.openAttempts(), 0);
   EXPECT_EQ(rig.v.ui.windowsOpened, 0);
   ASSERT_FALSE(rig.v.ui.messages.empty());
@@ -519,7 +520,7 @@ TEST(ModemDownload, TransferTable) {
     ModemRig rig({.downloadFaults = k.faults});
     rig.Load(60);  // 168 + 168 + 24 payload bytes
     const auto report = rig.Run();
-    EXPECT_EQ(report.result, k.result) << k.name;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), k.result) << k.name;
     EXPECT_EQ(rig.AfterFrame(), k.answers) << k.name;
     EXPECT_EQ(rig.File("pclog.dat") == rig.loaded, k.allData) << k.name;
     EXPECT_EQ(rig.File("pclog.txt").size(), rig.File("pclog.dat").size() / 6 * 23) << k.name;
@@ -533,7 +534,7 @@ TEST(ModemDownload, TransferTable) {
 TEST(ModemDownload, RepeatAnsweredAfterOneMillisecond) {
   ModemRig rig({.downloadFaults = {.packets = {{2, {PacketFault::kRepeatPrevious, 1}}}}});
   rig.Load(60);
-  ASSERT_EQ(rig.Run().result, 0);
+  ASSERT_EQ(wpl::exports::DoneOrFailed(rig.Run()), 0);
   // The host's answers and the terminal's last byte before each.
   Nanos lastIn{0};
   std::vector<Nanos> gaps;

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "byte_lists.h"
+#include "exports/results.h"
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "link/command_frame.h"
@@ -55,7 +56,7 @@ TEST(NetworkDownload, CompleteTransferConvertsAndClears) {
   Site site;
   site.Load(131071);  // type byte 3: 65536 + 65535
   auto report = NetworkDownload(site.env, kIp, {});
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_EQ(report.announced, 131071u);
   EXPECT_EQ(site.File("pclog.dat"), site.loaded);
   EXPECT_EQ(site.File("pclog.txt").size(), 131071u * 23);
@@ -71,7 +72,7 @@ TEST(NetworkDownload, ProgressAndAnswers) {
   // 10 records in packets of 24, 24 and 12 bytes.
   Site site({.payloadPerPacket = 24});
   site.Load(10);
-  EXPECT_EQ(NetworkDownload(site.env, kIp, {}).result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(NetworkDownload(site.env, kIp, {})), 0);
   EXPECT_EQ(site.ui.positions, (std::vector<int>{40, 80, 100}));
   // NAK asks for the header; ACK for it and each packet; NAK answers the end.
   EXPECT_EQ(site.Answers(), Join({{kNak}, Repeat(kAck, 4), {kNak}}));
@@ -80,7 +81,7 @@ TEST(NetworkDownload, ProgressAndAnswers) {
 TEST(NetworkDownload, EmptyTerminal) {
   Site site;
   auto report = NetworkDownload(site.env, kIp, {});
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_TRUE(site.File("pclog.dat").empty());
   EXPECT_TRUE(report.cleared);
   EXPECT_EQ(site.Answers(), (Bytes{kNak, kAck}));
@@ -115,7 +116,7 @@ TEST(NetworkDownload, ReceiverRules) {
     Site site({.downloadFaults = k.faults});
     site.Load(60);
     auto report = NetworkDownload(site.env, kIp, {});
-    EXPECT_EQ(report.result, k.result) << k.name;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), k.result) << k.name;
     EXPECT_EQ(site.Answers(), k.answers) << k.name;
     EXPECT_EQ(site.terminal.clears(), k.result == 0 ? 1 : 0) << k.name;
     // _LANDOWNLOAD converts whatever arrived, success or not.
@@ -144,7 +145,7 @@ TEST(NetworkDownload, SilentOrClosingTerminalEndsTheCall) {
     Site site(k.config, k.faults);
     site.Load(60);
     auto report = NetworkDownload(site.env, kIp, {});
-    EXPECT_EQ(report.result, 1) << k.name;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), 1) << k.name;
     EXPECT_EQ(site.File("pclog.dat").size(), k.bytesKept) << k.name;
     EXPECT_EQ(site.sockets.openSockets(), 0) << k.name;
     EXPECT_EQ(site.terminal.clears(), 0) << k.name;
@@ -158,7 +159,7 @@ TEST(NetworkDownload, RecordFileThatCannotBeWrittenFailsTheDownload) {
   files.brokenWrites = true;
   site.env.files = &files;
   auto report = NetworkDownload(site.env, kIp, {});
-  EXPECT_EQ(report.result, 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 1);
   EXPECT_FALSE(report.cleared);
   EXPECT_EQ(site.terminal.clears(), 0);
   EXPECT_EQ(site.sockets.openSockets(), 0);
@@ -171,7 +172,7 @@ TEST(NetworkDownload, FailedConversionLeavesTheTerminalUncleared) {
   files.refuseOpens = 1000;
   site.env.files = &files;
   auto report = NetworkDownload(site.env, kIp, {});
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_FALSE(report.cleared);
   EXPECT_EQ(site.terminal.clears(), 0);
   EXPECT_EQ(site.terminal.records(), site.loaded);
@@ -201,7 +202,7 @@ TEST(NetworkDownload, PerTerminalAndAddressedVariants) {
       site.Load(5);
     }
     auto report = NetworkDownload(site.env, kIp, k.target);
-    EXPECT_EQ(report.result, 0) << k.record;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0) << k.record;
     EXPECT_EQ(site.File(k.record).size(), 30u) << k.record;
     EXPECT_EQ(site.File(k.text).size(), 5u * 23) << k.record;
     const Bytes frame = site.sockets.Sends().front();
@@ -239,7 +240,7 @@ TEST(NetworkDownload, ConnectionFailuresShowTheirText) {
   for (const Case& k : cases) {
     Site site;
     k.setup(site.sockets);
-    EXPECT_EQ(NetworkDownload(site.env, k.ip, {}).result, 1) << k.name;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(NetworkDownload(site.env, k.ip, {})), 1) << k.name;
     EXPECT_EQ(site.ui.status, (std::vector<std::string>{k.text})) << k.name;
     EXPECT_EQ(site.ui.windowsOpen, 0) << k.name;
     // The plain download converts whatever an earlier call left: here nothing,
@@ -251,7 +252,7 @@ TEST(NetworkDownload, ConnectionFailuresShowTheirText) {
 TEST(NetworkDownload, OnlyThePlainDownloadConvertsAfterFailure) {
   for (auto kind : {NetworkDownloadKind::kPerTerminal, NetworkDownloadKind::kAddressed}) {
     Site site({.ackFault = AckFault::kNak});
-    EXPECT_EQ(NetworkDownload(site.env, kIp, {kind, 4, 0xFA}).result, 1);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(NetworkDownload(site.env, kIp, {kind, 4, 0xFA})), 1);
     EXPECT_FALSE(site.Exists(kind == NetworkDownloadKind::kAddressed ? "pclog.txt" : "pclog4.txt"));
   }
 }

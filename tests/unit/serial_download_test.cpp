@@ -8,6 +8,7 @@
 
 #include "byte_lists.h"
 #include "download/packets.h"
+#include "exports/results.h"
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "link/command_frame.h"
@@ -116,7 +117,7 @@ TEST(SerialDownload, CompleteTransferIsConvertedAndCleared) {
   Rig rig({.address = 4});
   rig.Load(100);
   auto report = rig.Run();
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_EQ(report.announced, 100u);
   EXPECT_EQ(rig.File("pclog.dat"), rig.loaded);
   EXPECT_EQ(rig.File("pclog.txt").size(), 100u * 23);
@@ -134,7 +135,7 @@ TEST(SerialDownload, CompleteTransferIsConvertedAndCleared) {
 TEST(SerialDownload, EmptyTerminalSucceedsWithoutDataOrEnd) {
   Rig rig({});
   auto report = rig.Run();
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_TRUE(rig.File("pclog.dat").empty());
   EXPECT_TRUE(rig.File("pclog.txt").empty());
   EXPECT_TRUE(report.cleared);
@@ -146,7 +147,7 @@ TEST(SerialDownload, ExtendedCountAndSequenceWrap) {
   Rig rig({});
   rig.Load(65537);
   auto report = rig.Run();
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_EQ(report.announced, 65537u);
   EXPECT_EQ(rig.File("pclog.dat"), rig.loaded);
 }
@@ -156,7 +157,7 @@ TEST(SerialDownload, ShortPayloadsEndWithoutWaitingForTheLargestPacket) {
   // more would hit the 2 s silence and fail the transfer.
   Rig rig({.payloadPerPacket = 12});
   rig.Load(10);
-  EXPECT_EQ(rig.Run().result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(rig.Run()), 0);
   EXPECT_EQ(rig.File("pclog.dat"), rig.loaded);
 }
 
@@ -164,7 +165,7 @@ TEST(SerialDownload, ProgressMovesOnCheckedPacketsOnly) {
   Rig rig({.downloadFaults = {.packets = {{2, {PacketFault::kBadChecksum, 1}}}},
            .payloadPerPacket = 30});
   rig.Load(10);
-  EXPECT_EQ(rig.Run().result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(rig.Run()), 0);
   EXPECT_EQ(rig.v.ui.positions, (std::vector<int>{50, 100}));
 }
 
@@ -178,7 +179,7 @@ TEST(SerialDownload, RepeatsAndOutOfSequencePacketsAreNotKept) {
     Rig rig({.downloadFaults = {.packets = {{2, {k.fault, 1}}}}});
     rig.Load(60);  // 3 packets
     auto report = rig.Run();
-    EXPECT_EQ(report.result, 0);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
     EXPECT_EQ(report.unexpected, 1);
     EXPECT_EQ(rig.File("pclog.dat"), rig.loaded);
     // header ACK, packet 1 ACK, the odd packet's answer, packets 2 and 3.
@@ -241,7 +242,7 @@ TEST(SerialDownload, FailureTable) {
     Rig rig({.downloadFaults = k.faults});
     rig.Load(60);
     auto report = rig.Run();
-    EXPECT_EQ(report.result, k.result) << k.name;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), k.result) << k.name;
     EXPECT_EQ(rig.Control(), k.control) << k.name;
     EXPECT_EQ(rig.File("pclog.dat") == rig.loaded, k.allData) << k.name;
     // Cleared only after a verified transfer; converted in every case.
@@ -254,7 +255,7 @@ TEST(SerialDownload, FailureTable) {
 TEST(SerialDownload, NoTerminalFailsAfterNineAttemptsAndStillConverts) {
   VirtualEnv v;
   auto report = download::SerialDownload(v.env, 1, 3);
-  EXPECT_EQ(report.result, 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 1);
   EXPECT_EQ(v.serial.opens().size(), 9u);
   std::ifstream txt(v.env.dataDir + "pclog.txt");
   EXPECT_TRUE(txt.good());
@@ -264,7 +265,7 @@ TEST(SerialDownload, UncreatableRecordFileOpensNoPort) {
   VirtualEnv v;
   std::filesystem::create_directory(v.env.dataDir + "pclog.dat");
   auto report = download::SerialDownload(v.env, 1, 3);
-  EXPECT_EQ(report.result, 1);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 1);
   EXPECT_EQ(v.serial.openAttempts(), 0);
   ASSERT_FALSE(v.ui.messages.empty());
   EXPECT_EQ(v.ui.messages.front().text, "can not creat pclog.dat!");
@@ -276,7 +277,7 @@ TEST(SerialDownload, ClearsThroughThePortWhereItWorked) {
   Rig rig({.address = 2}, 4);
   rig.Load(5);
   auto report = rig.Run(3);
-  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(wpl::exports::DoneOrFailed(report), 0);
   EXPECT_EQ(report.port, 4);
   EXPECT_TRUE(report.cleared);
   // The clearing scan starts afresh from port 4: its first open is port 4.
@@ -307,7 +308,7 @@ TEST(SerialDownload, FileFaultsLeaveTheTerminalUncleared) {
     files.refuseOpens = k.refuseOpens;
     rig.v.env.files = &files;
     const auto report = rig.Run();
-    EXPECT_EQ(report.result, k.result) << k.what;
+    EXPECT_EQ(wpl::exports::DoneOrFailed(report), k.result) << k.what;
     EXPECT_FALSE(report.cleared) << k.what;
     EXPECT_EQ(rig.terminal.clears(), 0) << k.what;
     EXPECT_EQ(rig.terminal.records(), rig.loaded) << k.what;
@@ -319,7 +320,7 @@ TEST(SerialDownload, ByteAfterTheEndPacketBuysSixteenSeconds) {
   for (auto end : {EndFault::kNone, EndFault::kTrailingByte}) {
     Rig rig({.downloadFaults = {.end = end}});
     rig.Load(3);
-    EXPECT_EQ(rig.Run().result, 0);
+    EXPECT_EQ(wpl::exports::DoneOrFailed(rig.Run()), 0);
     (end == EndFault::kNone ? plain : trailing) = rig.v.clock.Now();
   }
   // Without the byte the host waits out 1 s; with it, it stops waiting at

@@ -124,7 +124,7 @@ Downloaded Modem(wpl::Env& env, const TerminalConfig& t) {
   std::filesystem::remove_all(env.dataDir + "downbak", ec);
   std::filesystem::remove(env.dataDir + "pclog.txt", ec);
   Downloaded d;
-  d.complete = report.result == 0;
+  d.complete = report.complete;
   d.port = report.port;
   d.protocolSeconds = Seconds(report);
   if (d.complete) {

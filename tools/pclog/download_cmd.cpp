@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "download/modem_download.h"
 #include "download/serial_download.h"
+#include "exports/results.h"
 
 namespace pclog {
 namespace {
@@ -25,13 +26,13 @@ void RunAndSummarise(wpl::Env& env, Download&& download) {
   if (r.port != 0) {
     std::printf(
         "%s: %llu of %u records from port %d in %.1f s, %d resend requests, %d odd packets%s\n",
-        r.result == 0 ? "complete" : "FAILED", static_cast<unsigned long long>(r.payloadBytes / 6),
+        r.complete ? "complete" : "FAILED", static_cast<unsigned long long>(r.payloadBytes / 6),
         r.announced, r.port, seconds, r.resendRequests, r.unexpected,
         r.cleared ? ", terminal cleared" : "");
     std::printf("records in %spclog.dat, text in %spclog.txt\n", env.dataDir.c_str(),
                 env.dataDir.c_str());
   }
-  Finish(r.result);
+  Finish(wpl::exports::DoneOrFailed(r));
 }
 
 }  // namespace

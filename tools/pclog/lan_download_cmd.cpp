@@ -49,7 +49,7 @@ std::string Label(const Job& job) {
 uint64_t Records(const DownloadReport& r) { return r.payloadBytes / wpl::download::kRecordSize; }
 
 std::string Result(const DownloadReport& r) {
-  if (r.result == 0) return r.cleared ? "ok" : "ok, not cleared";
+  if (r.complete) return r.cleared ? "ok" : "ok, not cleared";
   if (!r.connected) return "FAILED: no connection";
   if (r.announced == 0 && r.payloadBytes == 0) return "FAILED: no answer";
   return "FAILED: " + std::to_string(Records(r)) + " of " + std::to_string(r.announced);
@@ -113,7 +113,7 @@ void PrintTable(const std::vector<Job>& jobs, const std::vector<Outcome>& outcom
   for (size_t i = 0; i < jobs.size(); ++i) {
     const DownloadReport& r = outcomes[i].report;
     total += Records(r);
-    failed += r.result != 0;
+    failed += !r.complete;
     std::printf("%-*s %6d %9llu %6.1f s %7d  %s\n", static_cast<int>(width), jobs[i].ip.c_str(),
                 jobs[i].target.terminal, static_cast<unsigned long long>(Records(r)),
                 outcomes[i].seconds, r.resendRequests, Result(r).c_str());
@@ -213,7 +213,7 @@ void AddLanDownload(CLI::App& app, wpl::Env& env) {
     }
     const double wall = Seconds(std::chrono::steady_clock::now() - start).count();
     const bool allDone =
-        std::ranges::all_of(outcomes, [](const Outcome& o) { return o.report.result == 0; });
+        std::ranges::all_of(outcomes, [](const Outcome& o) { return o.report.complete; });
     Json terminals = Json::array();
     for (size_t i = 0; i < jobs.size(); ++i) {
       const DownloadReport& r = outcomes[i].report;

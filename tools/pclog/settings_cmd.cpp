@@ -98,15 +98,15 @@ void AddSetBaudRate(CLI::App& app, wpl::Env& env) {
         wpl::settings::SetBaudRate(env, *port, static_cast<int32_t>(request->back()), first);
     Field("port", *port);
     Field("attempts", r.attempts);
-    if (r.result == 0) Field("baud", r.baud);
-    if (r.result == 0)
+    if (r.answered) Field("baud", r.baud);
+    if (r.answered)
       std::printf("set-baud-rate: the terminal on port %d answered at %u baud (attempt %d)\n",
                   *port, r.baud, r.attempts);
     else if (r.attempts == 0)
       std::printf("set-baud-rate: port %d cannot be opened\n", *port);
     else
       std::printf("set-baud-rate: no answer on port %d at any of %d speeds\n", *port, r.attempts);
-    Finish(r.result);
+    Finish(wpl::exports::DoneOrFailed(r));
   });
 }
 
