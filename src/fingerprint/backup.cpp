@@ -195,11 +195,11 @@ link::SerialResult EnterBackupMode(Env& env, int32_t address, int32_t port, int3
   return link::RunSerialCommand(env, kRow, address, port, payload);
 }
 
-std::unique_ptr<SerialPort> FindBackupPort(Env& env, int32_t port) {
+BackupLine FindBackupPort(Env& env, int32_t port) {
   int p = port;
   for (int i = 0; i < link::kUnopenablePortLimit; ++i, p = link::NextPort(p))
-    if (auto open = link::OpenCommPortTwoStop(env, p)) return open;
-  return nullptr;
+    if (auto open = link::OpenCommPortTwoStop(env, p)) return BackupLine(std::move(open));
+  return BackupLine(nullptr);
 }
 
 void SendBackupPacket(Env& env, SerialPort& port, std::span<const uint8_t> packet) {
@@ -223,21 +223,21 @@ BackupOutcome ReceiveBackup(Env& env, int32_t port, const std::string& file,
                             const BackupProgress& progress) {
   const std::string target = BackupPath(env, file, kBackupFile);
   const std::string incoming = IncomingPath(env, file);
-  FineSleeps fine;
-  auto line = FindBackupPort(env, port);
-  if (!line) return BackupOutcome::kNoPort;
+  BackupLine backup = FindBackupPort(env, port);
+  if (!backup.port) return BackupOutcome::kNoPort;
+  SerialPort& line = *backup.port;
   BackupOutcome outcome = BackupOutcome::kDone;
   {
     Area area{};
     std::unique_ptr<File> out;
-    if (!OpenBackupLink(env, *line)) {
+    if (!OpenBackupLink(env, line)) {
       outcome = BackupOutcome::kNoLink;
-    } else if (!SendBackupRequest(env, *line, area)) {
+    } else if (!SendBackupRequest(env, line, area)) {
       outcome = BackupOutcome::kRequestRefused;
     } else if (out = TryFile(env, [&] { return env.files->Create(incoming); }); !out) {
       outcome = BackupOutcome::kNoFile;
     } else {
-      outcome = ReceiveBlocks(env, *line, *out, progress);
+      outcome = ReceiveBlocks(env, line, *out, progress);
       // Only a complete backup is marked as one.
       if (outcome == BackupOutcome::kDone && !(out->Seek(0) && out->Write(kBackupFileMark)))
         outcome = BackupOutcome::kFileError;
@@ -254,14 +254,14 @@ BackupOutcome SendBackup(Env& env, int32_t port, const std::string& file,
   const std::string source = BackupPath(env, file, kBackupFile);
   auto in = TryFile(env, [&] { return env.files->OpenRead(source); });
   if (!in) return BackupOutcome::kNoFile;
-  FineSleeps fine;
-  auto line = FindBackupPort(env, port);
-  if (!line) return BackupOutcome::kNoPort;
-  if (!OpenBackupLink(env, *line)) return BackupOutcome::kNoLink;
+  BackupLine backup = FindBackupPort(env, port);
+  if (!backup.port) return BackupOutcome::kNoPort;
+  SerialPort& line = *backup.port;
+  if (!OpenBackupLink(env, line)) return BackupOutcome::kNoLink;
   env.clock->Sleep(kAfterLinkPause);
   const int64_t size = in->Size();
   BackupOutcome outcome = size < kSmallestBackup ? BackupOutcome::kTooSmall
-                                                 : SendBlocks(env, *line, *in, size, progress);
+                                                 : SendBlocks(env, line, *in, size, progress);
   in.reset();
   env.clock->Sleep(kBytePause);
   return outcome;

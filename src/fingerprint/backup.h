@@ -14,6 +14,7 @@
 
 #include "link/serial_command.h"
 #include "platform/env.h"
+#include "platform/fine_sleeps.h"
 #include "platform/text.h"
 
 namespace wpl::fingerprint {
@@ -88,9 +89,18 @@ BackupOutcome ReceiveBackup(Env& env, int32_t port, const std::string& file = {}
 BackupOutcome SendBackup(Env& env, int32_t port, const std::string& file = {},
                          const BackupProgress& progress = {});
 
+// The backup link's port, and the fine timer its 1 ms byte pauses need for
+// as long as the link stands: a conversation on the link cannot pace without
+// it.
+struct BackupLine {
+  explicit BackupLine(std::unique_ptr<SerialPort> p) : port(std::move(p)) {}
+  FineSleepsWhen fine{NeedsFineSleeps(kBytePause)};
+  std::unique_ptr<SerialPort> port;
+};
+
 // The pieces, for the tests and tools.
 // OpenCommPortTwoStop on `port` and the ports after it, one pass at most.
-std::unique_ptr<SerialPort> FindBackupPort(Env& env, int32_t port);
+BackupLine FindBackupPort(Env& env, int32_t port);
 // One byte per write, 1 ms after each.
 void SendBackupPacket(Env& env, SerialPort& port, std::span<const uint8_t> packet);
 // The opening handshake: the request, the 18-byte reply, and the answer when

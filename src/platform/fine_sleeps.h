@@ -2,8 +2,8 @@
 // 15.6 ms, unless a program asks for a finer one: a voice text paced at 1 ms
 // a byte would crawl at 15.6 ms a byte. A conversation with pauses shorter
 // than that holds a FineSleeps for its duration: the serial command and the
-// network connection take one themselves when their pauses need it, and a
-// transfer that paces outside them takes its own. On Windows its thread then
+// network connection take one themselves when their pauses need it, and the
+// fingerprint backup's line holds one with its port. On Windows its thread then
 // sleeps on a high-resolution waitable timer, which ends a 1 ms pause after
 // about 1 ms (Sleep(1) under a 1 ms system timer lasts 1 to 2 ms); where the
 // system has no such timer, the system timer is set to 1 ms for the duration

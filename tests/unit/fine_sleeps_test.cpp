@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "exports/results.h"
+#include "fingerprint/backup.h"
 #include "link/lan_connection.h"
 #include "link/serial_command.h"
 #include "network_site.h"
@@ -104,6 +105,31 @@ TEST(FineSleeps, HeldByTheConnectionFromItsRow) {
   EXPECT_TRUE(link::LanConnection(v.env, link::LanRow("_LANREALDOWNLOAD")).fineSleeps());
   EXPECT_FALSE(link::LanConnection(v.env, link::LanRow("_LANDOWNLOAD")).fineSleeps());
   EXPECT_FALSE(link::LanConnection(v.env, link::LanRow("_LANRESTOREALL")).fineSleeps());
+}
+
+// The backup link paces every byte 1 ms apart: its line holds the fine
+// timer from the port's opening to its closing, on a receive and a send.
+TEST(FineSleeps, HeldByTheBackupLine) {
+  sim::TerminalConfig config;
+  config.backupOnly = true;
+  config.backup.store = sim::BackupModule::MakeStore(300, 5);
+  sim::TerminalModel terminal(config);
+  VirtualEnv v;
+  v.serial.Attach(2, &terminal);
+  EXPECT_TRUE(fingerprint::FindBackupPort(v.env, 2).fine.held());
+  SlackClock clock(*v.env.clock);
+  v.env.clock = &clock;
+  for (const bool send : {false, true}) {
+    const SlackGuard guard;
+    clock.fine.clear();
+    clock.coarse.clear();
+    const auto outcome =
+        send ? fingerprint::SendBackup(v.env, 2) : fingerprint::ReceiveBackup(v.env, 2);
+    EXPECT_EQ(outcome, fingerprint::BackupOutcome::kDone) << send;
+    EXPECT_FALSE(AnyShort(clock.coarse)) << send;
+    EXPECT_TRUE(AnyShort(clock.fine)) << send;
+    EXPECT_EQ(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), static_cast<int>(kCoarseSlack)) << send;
+  }
 }
 
 TEST(FineSleeps, ShortPausesOfAPlan) {
