@@ -7,6 +7,7 @@ become each language's doc comments.
     tools/bindings_from_header.py            write every file
     tools/bindings_from_header.py --check    fail when a file differs
     tools/bindings_from_header.py --list     print the export table
+    tools/bindings_from_header.py --names --out F   the names as a C++ table
 
 The header declares each export as "<type> WPCLOG_CALL _NAME(<args>);",
 possibly over several lines. A comment that stands before a group of
@@ -525,6 +526,18 @@ def render_def(header, processor):
     return "\n".join(lines) + "\n"
 
 
+def render_names(header):
+    """The names as a C++ table, for the library's compile-time check that
+    every row of its export tables is an export of the header."""
+    names = sorted(e.name for e in header.exports)
+    rows = "\n".join(f'    "{n}",' for n in names)
+    return (f"// Made by {SCRIPT} from include/w_pclog.h.\n"
+            "#pragma once\n#include <array>\n#include <string_view>\n\n"
+            "namespace wpl::exports {\n\n"
+            f"inline constexpr std::array<std::string_view, {len(names)}> kHeaderExports = {{\n"
+            f"{rows}\n}};\n\n}}  // namespace wpl::exports\n")
+
+
 # The README's short list of the exports' names, between these lines.
 README_BEGIN, README_END = "<!-- exports: begin -->", "<!-- exports: end -->"
 
@@ -564,7 +577,9 @@ def main(argv=None):
                       help='print "NAME ARGUMENTS" a line, by name')
     mode.add_argument("--def", dest="processor", choices=["i686", "x86_64"],
                       help="write the DLL's .def for this processor (to --out)")
-    ap.add_argument("--out", type=Path, help="with --def: the file to write (else stdout)")
+    mode.add_argument("--names", action="store_true",
+                      help="write the export names as a C++ table (to --out)")
+    ap.add_argument("--out", type=Path, help="with --def or --names: the file to write")
     args = ap.parse_args(argv)
 
     text = args.header.read_text(encoding="utf-8")
@@ -577,8 +592,9 @@ def main(argv=None):
         for e in sorted(parse(text).exports, key=lambda e: e.name):
             print(e.name, len(e.params))
         return 0
-    if args.processor:
-        table = render_def(parse(text), args.processor)
+    if args.processor or args.names:
+        header = parse(text)
+        table = render_names(header) if args.names else render_def(header, args.processor)
         if args.out:
             args.out.write_text(table, encoding="utf-8")
         else:
