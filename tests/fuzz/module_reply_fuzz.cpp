@@ -17,7 +17,7 @@ namespace {
 
 using namespace wpl;
 
-using testing::StepClock;
+using testing::FakeClock;
 using ReplyPort = testing::StepPort;
 
 }  // namespace
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t step = 1 + data[0] % 32;
   const std::span<const uint8_t> reply(data + 1, size - 1);
 
-  StepClock clock;
+  FakeClock clock;
   Env env;
   env.clock = &clock;
   ReplyPort port(reply, step, clock);

@@ -7,7 +7,7 @@
 
 #include "link/serial_command.h"
 #include "link/value_reply.h"
-#include "virtual_env.h"
+#include "rigs.h"
 #include "wire_render.h"
 
 namespace wpl {
@@ -17,8 +17,6 @@ using link::ValueReplyCheck;
 using sim::AckFault;
 using sim::ReplyFault;
 using sim::TerminalConfig;
-using sim::TerminalModel;
-using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kPort = 2;
@@ -53,10 +51,8 @@ TEST(ValueReply, ChecksInTheirOrder) {
   EXPECT_EQ(link::ParseValueReply(cases[1].reply), 65535);
 }
 
-struct QueryRig {
-  explicit QueryRig(TerminalConfig config = {}) : terminal(config) {
-    v.serial.Attach(kPort, &terminal);
-  }
+struct QueryRig : testing::SerialRig {
+  explicit QueryRig(TerminalConfig config = {}) : SerialRig(std::move(config), kPort) {}
   int32_t Run(std::string_view name, std::vector<int32_t> values = {}) {
     return settings::RunValueQuery(v.env, *settings::FindValueQuery(name), 1, kPort, values);
   }
@@ -64,8 +60,6 @@ struct QueryRig {
     return link::DoneOrFailed(
         settings::RunSerialSetting(v.env, *settings::FindSetting(name), 1, kPort, values));
   }
-  VirtualEnv v;
-  TerminalModel terminal;
 };
 
 TEST(ValueQueries, BytesAndValues) {

@@ -12,7 +12,7 @@
 #include "file_contents.h"
 #include "link/command_frame.h"
 #include "modem.h"
-#include "virtual_env.h"
+#include "rigs.h"
 
 namespace wpl {
 namespace {
@@ -52,18 +52,23 @@ size_t FindWrite(const std::vector<testing::WireChunk>& w, std::string_view byte
   return w.size();
 }
 
+// `modem` on port 3, every other port absent unless a test says otherwise.
+void ModemOnPort3(VirtualEnv& v, sim::LinePeer& modem) {
+  for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
+  v.serial.SetAbsent(3, false);
+  v.serial.Attach(3, &modem);
+}
+
 // A modem on port 3 whose directory reaches one terminal, plus numbers that
-// do not connect; every other port absent unless a test says otherwise.
-struct ModemRig {
+// do not connect.
+struct ModemRig : testing::SerialRig {
   explicit ModemRig(TerminalConfig terminalConfig = {}, ModemConfig modemConfig = {})
-      : terminal(terminalConfig),
+      : SerialRig(std::move(terminalConfig)),
         modem(modemConfig, {{kNumber, DialResult::kConnect, &terminal},
                             {"5550000", DialResult::kNoCarrier},
                             {"5550001", DialResult::kBusy},
                             {"5550002", DialResult::kSilent}}) {
-    for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
-    v.serial.SetAbsent(3, false);
-    v.serial.Attach(3, &modem);
+    ModemOnPort3(v, modem);
     modem.SetLog([this](Nanos now, const std::string& text) {
       if (text.starts_with("DTR dropped")) dtrDroppedAt = now;
     });
@@ -75,14 +80,8 @@ struct ModemRig {
   ModemReport Run(const char* number = kNumber, int port = 3) {
     return download::ModemDownload(v.env, 1, port, number);
   }
-  std::vector<uint8_t> File(const std::string& name) const {
-    return testing::ReadFileBytes(v.env.dataDir + name);
-  }
-  bool Exists(const std::string& name) const {
-    return std::filesystem::exists(v.env.dataDir + name);
-  }
   // The host's bytes after the download frame: the transfer's answers.
-  std::vector<uint8_t> AfterFrame() const {
+  std::vector<uint8_t> Answers() const {
     const auto all = v.serial.HostBytes(3);
     const auto frame = link::BuildCommandFrame(1, link::cmd::kDownload);
     const auto it = std::search(all.begin(), all.end(), frame.begin(), frame.end());
@@ -90,8 +89,6 @@ struct ModemRig {
     return {it + static_cast<ptrdiff_t>(frame.size()), all.end()};
   }
 
-  VirtualEnv v;
-  TerminalModel terminal;
   ModemModel modem;
   std::vector<uint8_t> loaded;
   Nanos dtrDroppedAt{-1};
@@ -114,7 +111,7 @@ TEST(ModemDownload, RecordsThroughTheModemAndTheTerminalKeepsThem) {
   EXPECT_EQ(rig.modem.commands(),
             (std::vector<std::string>{"AT E0", "AT V1", "AT Q0", "AT DT5551234"}));
   // Ready byte, ACK for the header and the 4 packets, ACK for the end packet.
-  EXPECT_EQ(rig.AfterFrame(), Join({{kReady}, Repeat(kAck, 6)}));
+  EXPECT_EQ(rig.Answers(), Join({{kReady}, Repeat(kAck, 6)}));
   // The port closed once, 1 s after the last answer; the window before the
   // conversion.
   EXPECT_EQ(rig.modem.dtrDrops(), 1);
@@ -215,11 +212,7 @@ class ScriptedModem : public sim::LinePeer {
 };
 
 struct ScriptRig {
-  ScriptRig() {
-    for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
-    v.serial.SetAbsent(3, false);
-    v.serial.Attach(3, &modem);
-  }
+  ScriptRig() { ModemOnPort3(v, modem); }
   ModemReport Run() { return download::ModemDownload(v.env, 1, 3, kNumber); }
   VirtualEnv v;
   ScriptedModem modem;
@@ -520,7 +513,7 @@ TEST(ModemDownload, TransferTable) {
     rig.Load(60);  // 168 + 168 + 24 payload bytes
     const auto report = rig.Run();
     EXPECT_EQ(report.result, k.result) << k.name;
-    EXPECT_EQ(rig.AfterFrame(), k.answers) << k.name;
+    EXPECT_EQ(rig.Answers(), k.answers) << k.name;
     EXPECT_EQ(rig.File("pclog.dat") == rig.loaded, k.allData) << k.name;
     EXPECT_EQ(rig.File("pclog.txt").size(), rig.File("pclog.dat").size() / 6 * 23) << k.name;
     EXPECT_EQ(rig.terminal.clears(), 0) << k.name;
