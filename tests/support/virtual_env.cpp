@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -143,11 +142,7 @@ bool VirtualEnv::Exists(const std::string& name) const {
 }
 
 void VirtualEnv::Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
-  const std::filesystem::path path = Path(name);
-  std::filesystem::create_directories(path.parent_path());
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  WriteFile(Path(name), bytes);
 }
 
 VirtualEnv::VirtualEnv() : files(std::make_unique<SystemFileSystem>()) {

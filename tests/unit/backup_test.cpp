@@ -12,6 +12,7 @@
 
 #include "byte_lists.h"
 #include "faulty_files.h"
+#include "file_contents.h"
 #include "fingerprint/backup_packet.h"
 #include "memory_file.h"
 #include "platform/full_write.h"
@@ -334,9 +335,7 @@ TEST(BackupPorts, TheSearchIsOnePassOverSixPorts) {
   for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
   EXPECT_EQ(ReceiveBackup(v.env, 4), BackupOutcome::kNoPort);
   EXPECT_EQ(v.serial.openAttempts(), 6);
-  std::FILE* f = std::fopen((v.dir.path() + kBackupFile).c_str(), "wb");
-  std::fputs("ABCDEF", f);
-  std::fclose(f);
+  testing::WriteFile(v.Path(kBackupFile), "ABCDEF");
   EXPECT_EQ(SendBackup(v.env, 4), BackupOutcome::kNoPort);
   EXPECT_EQ(v.serial.openAttempts(), 12);
   // The module on the port after the host's.
