@@ -241,7 +241,7 @@ TEST(TemplateExports, SendsExactlyTheFilesBytesAndGetWritesThem) {
   // Back again under its key: the file is the data part, unchanged.
   std::filesystem::remove(rig.Folder() + "FP0037_2.TXT");
   EXPECT_EQ(rig.Run("_GETIDFPREC", 37, 3, 2), 0);
-  EXPECT_EQ(testing::ReadFileBytes(rig.Folder() + "FP0037_2.TXT"), t);
+  EXPECT_EQ(rig.File("FINGERREC/FP0037_2.TXT"), t);
   EXPECT_EQ(rig.Run("_DELIDFPREC", 37, 3, 2), 0);
   EXPECT_TRUE(rig.terminal.module().store().empty());
   // A template the module does not hold: its status, and an empty file.
@@ -460,7 +460,7 @@ TEST(TemplateExports, WrongMarkerKeepsTheCompleteTemplate) {
   Rig rig({.module = {.faults = {.wrongMarker = true}}});
   const Bytes t = rig.Seed({37, 0, 2});
   EXPECT_EQ(rig.Run("_GETIDFPREC"), 255);
-  EXPECT_EQ(testing::ReadFileBytes(rig.Folder() + "FP0037_2.TXT"), t);
+  EXPECT_EQ(rig.File("FINGERREC/FP0037_2.TXT"), t);
 }
 
 TEST(TemplateExports, NoSecondAckEndsAfterItsLimitWithoutRetry) {

@@ -9,7 +9,6 @@
 
 #include "byte_lists.h"
 #include "download/packets.h"
-#include "file_contents.h"
 #include "link/command_frame.h"
 #include "modem.h"
 #include "rigs.h"
@@ -370,8 +369,7 @@ TEST(ModemDownload, UnansweredFrameDialsAgainOnTheNextPort) {
     EXPECT_EQ(v.serial.opens().size(), 2u);
     EXPECT_EQ(modem3.dtrDrops(), 1);
     EXPECT_EQ(modem4.dtrDrops(), 1);
-    EXPECT_EQ(testing::ReadFileBytes(v.env.dataDir + "pclog.dat") == second.records(),
-              secondAnswers);
+    EXPECT_EQ(v.File("pclog.dat") == second.records(), secondAnswers);
   }
 }
 

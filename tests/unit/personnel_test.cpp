@@ -457,8 +457,8 @@ TEST(NameFile, MidnightStartsTheNextDaysFile) {
   EXPECT_EQ(CopyName(v.env, v.dir.path(), 1, Of("a")), 0);
   v.clock.Advance(Millis{120'000});
   EXPECT_EQ(CopyName(v.env, v.dir.path(), 2, Of("b")), 0);
-  EXPECT_EQ(testing::ReadFileBytes(v.dir.path() + "NAM1231.DAT").size(), kNameRecordSize);
-  EXPECT_EQ(testing::ReadFileBytes(v.dir.path() + "NAM0101.DAT").size(), kNameRecordSize);
+  EXPECT_EQ(v.File("NAM1231.DAT").size(), kNameRecordSize);
+  EXPECT_EQ(v.File("NAM0101.DAT").size(), kNameRecordSize);
 }
 
 TEST(NameFile, FailuresGiveOne) {
