@@ -80,7 +80,7 @@ TEST(ValueQueries, BytesAndValues) {
     QueryRig rig;
     rig.terminal.cards().sn[5] = 1000;
     EXPECT_EQ(rig.Run(k.name, k.values), k.result) << k.name;
-    EXPECT_EQ(testing::AfterFrame(rig.v, false), k.after) << k.name;
+    EXPECT_EQ(rig.AfterFrame(), k.after) << k.name;
   }
   // The frame of the length query for terminal 1.
   QueryRig rig;
@@ -96,7 +96,7 @@ TEST(ValueQueries, AFailedReplyGetsNoAnswer) {
       QueryRig rig({.replyFaults = {.value = fault}});
       const std::vector<int32_t> values(name == std::string_view("_WHATSN") ? 1 : 0, 5);
       EXPECT_EQ(rig.Run(name, values), 65535) << name;
-      const std::string after = testing::AfterFrame(rig.v, false);
+      const std::string after = rig.AfterFrame();
       EXPECT_EQ(after.find("06"), std::string::npos) << name << ": " << after;
       // The frame is never sent again.
       EXPECT_EQ(rig.terminal.commands().size(), 1u) << name;
@@ -136,7 +136,7 @@ TEST(ValueQueries, RefusedOrLateBlockReadsNoReply) {
     if (k.result == 65535) {
       // No reply was read: nothing but the block went out, and the port
       // closed as soon as the block's answer failed.
-      EXPECT_EQ(testing::AfterFrame(rig.v, false).find("06"), std::string::npos);
+      EXPECT_EQ(rig.AfterFrame().find("06"), std::string::npos);
       EXPECT_LT(rig.v.serial.closes().back().at, Millis{30 + 20 + 1020});
     }
   }
