@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   wpl::testing::FakeClock clock;
   wpl::Env env;
   env.clock = &clock;
-  wpl::testing::StepPort port(bytes, 1 + data[0] % 64, clock);
+  wpl::testing::StepPort port(wpl::testing::FixedSteps(bytes, 1 + data[0] % 64), clock);
   wpl::testing::MemoryFile file;
   const BackupOutcome outcome = ReceiveBlocks(env, port, file);
   if (file.data.size() > bytes.size()) std::abort();

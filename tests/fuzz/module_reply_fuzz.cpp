@@ -18,7 +18,6 @@ namespace {
 using namespace wpl;
 
 using testing::FakeClock;
-using ReplyPort = testing::StepPort;
 
 }  // namespace
 
@@ -31,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FakeClock clock;
   Env env;
   env.clock = &clock;
-  ReplyPort port(reply, step, clock);
+  testing::StepPort port(testing::FixedSteps(reply, step), clock);
   ModuleBuffer buffer;
   const ModuleReply r = ReceiveReply(env, port, buffer, kHeaderSilence, kDataSilence);
   // Never more than a header and the data part that fits.

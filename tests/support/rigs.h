@@ -21,8 +21,8 @@ struct SerialRig {
       : terminal(std::move(config)), port(terminalPort) {
     v.serial.Attach(port, &terminal);
   }
-  // A terminal on no line of its own: whoever builds on the rig puts it
-  // behind something (a modem) on `port`.
+  // A terminal on no line of its own (port 0): the rig built on this one
+  // puts it behind what it attaches, a modem say.
   explicit SerialRig(sim::TerminalConfig config) : terminal(std::move(config)), port(0) {}
   std::string Path(const std::string& name) const { return v.Path(name); }
   std::vector<uint8_t> File(const std::string& name) const { return v.File(name); }

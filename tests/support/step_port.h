@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <utility>
 
@@ -15,19 +14,21 @@
 
 namespace wpl::testing {
 
-// The far end's next piece: copies at most out.size() bytes into `out` and
-// says how many; 0 is silence.
-using Pieces = std::function<size_t(std::span<uint8_t> out)>;
-
 // `bytes`, at most `step` at a time.
-inline Pieces FixedSteps(std::span<const uint8_t> bytes, size_t step) {
-  return [bytes, step, pos = size_t{0}](std::span<uint8_t> out) mutable {
-    const size_t n = std::min({out.size(), step, bytes.size() - pos});
-    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(pos), n, out.begin());
-    pos += n;
+class FixedSteps {
+ public:
+  FixedSteps(std::span<const uint8_t> bytes, size_t step) : bytes_(bytes), step_(step) {}
+  size_t operator()(std::span<uint8_t> out) {
+    const size_t n = std::min({out.size(), step_, bytes_.size() - pos_});
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_), n, out.begin());
+    pos_ += n;
     return n;
-  };
-}
+  }
+
+ private:
+  std::span<const uint8_t> bytes_;
+  size_t step_, pos_ = 0;
+};
 
 // Bytes that cut themselves into pieces: the first byte of each piece says
 // how long it is (1 to 64). A read with less room takes the head of the
@@ -49,11 +50,13 @@ class LengthLedPieces {
   size_t pos_ = 0;
 };
 
+// The port over a source of the far end's bytes: a callable that copies its
+// next piece (at most out.size() bytes) into `out` and says how long it was,
+// 0 for silence.
+template <class Pieces>
 class StepPort : public SerialPort {
  public:
   StepPort(Pieces pieces, FakeClock& clock) : pieces_(std::move(pieces)), clock_(clock) {}
-  StepPort(std::span<const uint8_t> bytes, size_t step, FakeClock& clock)
-      : StepPort(FixedSteps(bytes, step), clock) {}
   bool Configure(const LineConfig&) override { return true; }
   size_t Write(std::span<const uint8_t> b) override {
     written += b.size();

@@ -247,7 +247,7 @@ TEST(BackupReceive, AFailedReceiveLeavesZwbakAsItWas) {
 
 // A module that sends one-byte blocks, `blocks` of them (the last says
 // nothing more follows) or without end; the host's answers are only counted.
-testing::Pieces OneByteBlocks(uint64_t blocks) {
+auto OneByteBlocks(uint64_t blocks) {
   return [left = blocks, pending = Bytes{}, at = size_t{0}](std::span<uint8_t> out) mutable {
     if (at == pending.size()) {
       if (left == 0) return size_t{0};
