@@ -17,7 +17,6 @@ using download::RealtimeOutcome;
 using sim::AckFault;
 using sim::ReplyFault;
 using sim::TerminalConfig;
-using sim::TerminalModel;
 using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
 

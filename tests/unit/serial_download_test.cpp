@@ -23,7 +23,6 @@ using sim::EndFault;
 using sim::FaultPlan;
 using sim::PacketFault;
 using sim::TerminalConfig;
-using sim::TerminalModel;
 using testing::VirtualEnv;
 
 constexpr uint8_t kCan = 0x18, kResend = 0xF9, kReady = 0x15, kAck = 0x06;
