@@ -9,6 +9,7 @@
 
 #include "byte_lists.h"
 #include "download/packets.h"
+#include "file_contents.h"
 #include "link/command_frame.h"
 #include "modem.h"
 #include "rigs.h"
@@ -79,8 +80,9 @@ struct ModemRig : testing::SerialRig {
   ModemReport Run(const char* number = kNumber, int port = 3) {
     return download::ModemDownload(v.env, 1, port, number);
   }
-  // The host's bytes after the download frame: the transfer's answers.
-  std::vector<uint8_t> Answers() const {
+  // The host's bytes after the download frame: the transfer's answers (in
+  // place of the serial rig's rendering of what followed the first frame).
+  std::vector<uint8_t> AfterFrame() const {
     const auto all = v.serial.HostBytes(3);
     const auto frame = link::BuildCommandFrame(1, link::cmd::kDownload);
     const auto it = std::search(all.begin(), all.end(), frame.begin(), frame.end());
@@ -110,7 +112,7 @@ TEST(ModemDownload, RecordsThroughTheModemAndTheTerminalKeepsThem) {
   EXPECT_EQ(rig.modem.commands(),
             (std::vector<std::string>{"AT E0", "AT V1", "AT Q0", "AT DT5551234"}));
   // Ready byte, ACK for the header and the 4 packets, ACK for the end packet.
-  EXPECT_EQ(rig.Answers(), Join({{kReady}, Repeat(kAck, 6)}));
+  EXPECT_EQ(rig.AfterFrame(), Join({{kReady}, Repeat(kAck, 6)}));
   // The port closed once, 1 s after the last answer; the window before the
   // conversion.
   EXPECT_EQ(rig.modem.dtrDrops(), 1);
@@ -511,7 +513,7 @@ TEST(ModemDownload, TransferTable) {
     rig.Load(60);  // 168 + 168 + 24 payload bytes
     const auto report = rig.Run();
     EXPECT_EQ(report.result, k.result) << k.name;
-    EXPECT_EQ(rig.Answers(), k.answers) << k.name;
+    EXPECT_EQ(rig.AfterFrame(), k.answers) << k.name;
     EXPECT_EQ(rig.File("pclog.dat") == rig.loaded, k.allData) << k.name;
     EXPECT_EQ(rig.File("pclog.txt").size(), rig.File("pclog.dat").size() / 6 * 23) << k.name;
     EXPECT_EQ(rig.terminal.clears(), 0) << k.name;
