@@ -21,9 +21,8 @@
 
 #include "file_contents.h"
 #include "fingerprint/backup.h"
+#include "rigs.h"
 #include "sim_process.h"
-#include "terminal_model.h"
-#include "virtual_env.h"
 
 namespace {
 
@@ -43,9 +42,8 @@ std::pair<double, double> Prescribed() {
   config.backupOnly = true;
   config.pace = true;
   config.backup.store = wpl::sim::BackupModule::MakeStore(kSize, kSeed);
-  wpl::sim::TerminalModel terminal(config);
-  wpl::testing::VirtualEnv v;
-  v.serial.Attach(kPort, &terminal);
+  wpl::testing::SerialRig rig(config, kPort);
+  wpl::testing::VirtualEnv& v = rig.v;
   const wpl::Nanos start = v.clock.Now();
   if (ReceiveBackup(v.env, kPort) != BackupOutcome::kDone) return {0, 0};
   const wpl::Nanos received = v.clock.Now();

@@ -30,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto back = ParseBackupPacket(built);
   if (!back || !back->sumsToZero || !back->framed || back->fields != f) std::abort();
 
-  wpl::testing::StepClock clock;
+  wpl::testing::FakeClock clock;
   wpl::Env env;
   env.clock = &clock;
-  wpl::testing::StepPort port(bytes, 1 + data[0] % 64, clock);
+  wpl::testing::StepPort port(wpl::testing::FixedSteps(bytes, 1 + data[0] % 64), clock);
   wpl::testing::MemoryFile file;
   const BackupOutcome outcome = ReceiveBlocks(env, port, file);
   if (file.data.size() > bytes.size()) std::abort();

@@ -15,75 +15,34 @@
 #include "memory_file.h"
 #include "platform/env.h"
 #include "platform/socket.h"
+#include "step_port.h"
 
 namespace {
 
 using namespace wpl;
 
-class FuzzClock : public Clock {
- public:
-  Nanos Now() override { return now; }
-  void Sleep(Millis d) override { now += d; }
-  LocalTime Local() override { return {}; }
-  Nanos now{0};
-};
-
-// The terminal's bytes: the first byte of each piece says how long it is.
-class Script {
- public:
-  Script(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  size_t Next(std::span<uint8_t> out) {
-    if (pos_ >= size_) return 0;
-    const size_t piece = 1 + data_[pos_++] % 64;
-    const size_t n = std::min({piece, out.size(), size_ - pos_});
-    std::copy_n(data_ + pos_, n, out.begin());
-    pos_ += n;
-    return n;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_, pos_ = 0;
-};
-
-class ScriptPort : public SerialPort {
- public:
-  ScriptPort(Script& s, FuzzClock& c) : script_(s), clock_(c) {}
-  bool Configure(const LineConfig&) override { return true; }
-  size_t Write(std::span<const uint8_t> b) override { return b.size(); }
-  size_t Read(std::span<uint8_t> out) override {
-    if (size_t n = script_.Next(out)) return n;
-    clock_.Sleep(Millis{5});
-    return 0;
-  }
-
- private:
-  Script& script_;
-  FuzzClock& clock_;
-};
-
 class ScriptSocket : public Socket {
  public:
-  explicit ScriptSocket(Script& s) : script_(s) {}
+  explicit ScriptSocket(testing::LengthLedPieces& s) : script_(s) {}
   bool Connect(Ipv4Address, uint16_t, Millis) override { return true; }
   int64_t Send(std::span<const uint8_t> b) override { return static_cast<int64_t>(b.size()); }
   ReceiveResult Receive(std::span<uint8_t> out, Millis) override {
-    const size_t n = script_.Next(out);
+    const size_t n = script_(out);
     return n ? ReceiveResult{ReceiveStatus::kBytes, n} : ReceiveResult{ReceiveStatus::kClosed, 0};
   }
 
  private:
-  Script& script_;
+  testing::LengthLedPieces& script_;
 };
 
 class ScriptSockets : public Sockets {
  public:
-  explicit ScriptSockets(Script& s) : script_(s) {}
+  explicit ScriptSockets(testing::LengthLedPieces& s) : script_(s) {}
   bool Startup() override { return true; }
   std::unique_ptr<Socket> Create() override { return std::make_unique<ScriptSocket>(script_); }
 
  private:
-  Script& script_;
+  testing::LengthLedPieces& script_;
 };
 
 void CheckKept(const download::DownloadReport& report, const testing::MemoryFile& out) {
@@ -95,9 +54,8 @@ void CheckKept(const download::DownloadReport& report, const testing::MemoryFile
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto* rules : {&download::kSerialRules, &download::kModemRules}) {
-    Script script(data, size);
-    FuzzClock clock;
-    ScriptPort port(script, clock);
+    testing::FakeClock clock;
+    testing::StepPort port(testing::LengthLedPieces({data, size}), clock);
     Env env;
     env.clock = &clock;
     testing::MemoryFile out;
@@ -106,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckKept(report, out);
   }
   {
-    Script script(data, size);
-    FuzzClock clock;
+    testing::LengthLedPieces script({data, size});
+    testing::FakeClock clock;
     ScriptSockets sockets(script);
     Env env;
     env.clock = &clock;

@@ -17,8 +17,7 @@ namespace {
 
 using namespace wpl;
 
-using testing::StepClock;
-using ReplyPort = testing::StepPort;
+using testing::FakeClock;
 
 }  // namespace
 
@@ -28,10 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t step = 1 + data[0] % 32;
   const std::span<const uint8_t> reply(data + 1, size - 1);
 
-  StepClock clock;
+  FakeClock clock;
   Env env;
   env.clock = &clock;
-  ReplyPort port(reply, step, clock);
+  testing::StepPort port(testing::FixedSteps(reply, step), clock);
   ModuleBuffer buffer;
   const ModuleReply r = ReceiveReply(env, port, buffer, kHeaderSilence, kDataSilence);
   // Never more than a header and the data part that fits.

@@ -6,26 +6,10 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "file_contents.h"
 #include "platform/system.h"
 
 namespace wpl::testing {
-
-LocalTime FakeClock::Local() {
-  using namespace std::chrono;
-  const sys_days day = year_month_day{year{base_.year}, month{static_cast<unsigned>(base_.month)},
-                                      std::chrono::day{static_cast<unsigned>(base_.day)}};
-  const sys_seconds t = day + hours{base_.hour} + minutes{base_.minute} + seconds{base_.second} +
-                        duration_cast<seconds>(now_);
-  const sys_days d = floor<days>(t);
-  const year_month_day ymd{d};
-  const hh_mm_ss hms{t - d};
-  return {static_cast<int>(ymd.year()),
-          static_cast<int>(unsigned(ymd.month())),
-          static_cast<int>(unsigned(ymd.day())),
-          static_cast<int>(hms.hours().count()),
-          static_cast<int>(hms.minutes().count()),
-          static_cast<int>(hms.seconds().count())};
-}
 
 // The read timeout of a real port: a read with nothing to deliver returns
 // after this long.
@@ -147,6 +131,18 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<uint8_t> VirtualEnv::File(const std::string& name) const {
+  return ReadFileBytes(Path(name));
+}
+
+bool VirtualEnv::Exists(const std::string& name) const {
+  return std::filesystem::exists(Path(name));
+}
+
+void VirtualEnv::Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+  WriteFile(Path(name), bytes);
 }
 
 VirtualEnv::VirtualEnv() : files(std::make_unique<SystemFileSystem>()) {

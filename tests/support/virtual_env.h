@@ -1,6 +1,5 @@
-// Virtual time and in-process serial lines whose far ends are terminal
-// models. Time moves only when the code under test sleeps or a read waits,
-// so a 27-second scan runs in microseconds and limits are exact.
+// In-process serial lines whose far ends are terminal models, in virtual
+// time.
 #pragma once
 #include <map>
 #include <memory>
@@ -9,23 +8,10 @@
 
 #include "platform/env.h"
 #include "terminal_model.h"
+#include "virtual_clock.h"
 #include "virtual_sockets.h"
 
 namespace wpl::testing {
-
-class FakeClock : public Clock {
- public:
-  Nanos Now() override { return now_; }
-  void Sleep(Millis d) override { now_ += d; }
-  // Calendar time: `base` plus the virtual time elapsed, whole seconds.
-  LocalTime Local() override;
-  void Advance(Nanos d) { now_ += d; }
-  void SetLocalBase(LocalTime base) { base_ = base; }
-
- private:
-  Nanos now_{0};
-  LocalTime base_{2026, 5, 17, 14, 3, 9};
-};
 
 // One chunk of bytes that crossed a virtual line.
 struct WireChunk {
@@ -119,6 +105,14 @@ class TempDir {
 // temporary data folder.
 struct VirtualEnv {
   VirtualEnv();
+  // The files of the data folder.
+  std::string Path(const std::string& name) const { return dir.path() + name; }
+  // The whole file; empty when it cannot be read.
+  std::vector<uint8_t> File(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+  // Writes the file, making the folders on its way.
+  void Put(const std::string& name, const std::vector<uint8_t>& bytes) const;
+
   FakeClock clock;
   VirtualSerialPorts serial{clock};
   VirtualSockets sockets{clock};

@@ -11,8 +11,7 @@
 #include <sstream>
 
 #include "file_contents.h"
-#include "terminal_model.h"
-#include "virtual_env.h"
+#include "rigs.h"
 
 namespace pclog::fp {
 namespace {
@@ -49,16 +48,19 @@ const Terminal kFirst{1, 3, "3"};
 const Terminal kSecond{1, 4, "4"};
 
 // A source terminal on port 2 and two more on ports 3 and 4.
-struct Rig {
+struct Rig : wpl::testing::SerialRig {
   explicit Rig(ModuleFaults secondFaults = {})
-      : from({}), first({}), second({.module = {.faults = secondFaults}}), staging(v.env) {
-    v.serial.Attach(kFrom.port, &from);
+      : SerialRig({}, kFrom.port),
+        first({}),
+        second({.module = {.faults = secondFaults}}),
+        staging(v.env) {
     v.serial.Attach(kFirst.port, &first);
     v.serial.Attach(kSecond.port, &second);
   }
+  // Stores a template in the source's module.
   Bytes Seed(const TemplateId& id, uint32_t seed = 7) {
     Bytes t = wpl::sim::FingerprintModule::MakeTemplate(id, seed);
-    from.module().store()[id] = t;
+    terminal.module().store()[id] = t;
     return t;
   }
   int Copy(const std::vector<TemplateId>& ids) {
@@ -66,8 +68,7 @@ struct Rig {
                     board, v.clock, out.file());
   }
 
-  wpl::testing::VirtualEnv v;
-  TerminalModel from, first, second;
+  TerminalModel first, second;
   Staging staging;
   Capture log, out;
   ProgressBoard board{{"copy from 2"}, false, log.file()};
@@ -201,11 +202,7 @@ TEST(TemplateTransfer, ExportAndImportThroughAFolder) {
                      rig.board, rig.v.clock, rig.out.file()),
             0);
   // Back out of it into a terminal; a file that is not a template is not sent.
-  {
-    std::FILE* f = std::fopen((dir + "/FP0005_1.TXT").c_str(), "wb");
-    std::fputs("short", f);
-    std::fclose(f);
-  }
+  wpl::testing::WriteFile(dir + "/FP0005_1.TXT", "short");
   EXPECT_EQ(Transfer({{37, 0, 2}, {5, 0, 1}}, TakeFrom(rig.staging, dir),
                      SendsTo(rig.staging, {kFirst}), false, rig.board, rig.v.clock, rig.out.file()),
             1);
@@ -261,9 +258,7 @@ TEST(TemplateTransfer, TerminalsOnABusGoOneAtATime) {
 TEST(TemplateTransfer, IdListFileEntries) {
   wpl::testing::TempDir dir;
   const std::string path = dir.path() + "IDLIST.TXT";
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  std::fputs("0000370002\r\nnot an entry\r\n0020471502\n\r\n", f);
-  std::fclose(f);
+  wpl::testing::WriteFile(path, "0000370002\r\nnot an entry\r\n0020471502\n\r\n");
   const auto ids = ReadIdList(path);
   ASSERT_EQ(ids.size(), 2u);
   EXPECT_EQ(wpl::fingerprint::IdListLine(ids[0]), "0000370002");

@@ -17,6 +17,8 @@
 #include "fingerprint/backup_packet.h"
 #include "memory_file.h"
 #include "platform/full_write.h"
+#include "rigs.h"
+#include "step_port.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -130,27 +132,12 @@ TerminalConfig BackupTerminal(Bytes store = BackupModule::MakeStore(2000, 5),
 }
 
 // A terminal on kPort, in backup mode from the start unless told otherwise.
-struct Rig {
-  explicit Rig(TerminalConfig config = BackupTerminal()) : terminal(config) {
-    v.serial.Attach(kPort, &terminal);
-  }
-  std::string Path(const char* name) const { return v.dir.path() + name; }
-  void Put(const char* name, const Bytes& bytes) {
-    std::FILE* f = std::fopen(Path(name).c_str(), "wb");
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
-  Bytes Get(const char* name) const { return testing::ReadFileBytes(Path(name)); }
+struct Rig : testing::SerialRig {
+  explicit Rig(TerminalConfig config = BackupTerminal()) : SerialRig(std::move(config), kPort) {}
   int32_t Receive() { return wpl::exports::DoneOrFailed(ReceiveBackup(v.env, kPort)); }
   int32_t Send() { return wpl::exports::DoneOrFailed(SendBackup(v.env, kPort)); }
   // The host's writes on the backup link.
-  std::vector<testing::WireChunk> Writes() const {
-    std::vector<testing::WireChunk> out;
-    for (const auto& c : v.serial.wire())
-      if (c.fromHost && c.line.baud == kBackupBaud && c.line.stopBits == kBackupStopBits)
-        out.push_back(c);
-    return out;
-  }
+  std::vector<testing::WireChunk> Writes() const { return WritesAt(kBackupBaud, kBackupStopBits); }
   // Those writes cut into packets.
   std::vector<Bytes> Packets() const {
     std::vector<Bytes> out;
@@ -163,8 +150,6 @@ struct Rig {
     }
     return out;
   }
-  VirtualEnv v;
-  TerminalModel terminal;
 };
 
 TEST(BackupReceive, TheOneBlockExampleOnTheWire) {
@@ -185,7 +170,7 @@ TEST(BackupReceive, TheOneBlockExampleOnTheWire) {
   EXPECT_EQ(writes[1].at - writes[0].at, Millis{1});
   EXPECT_EQ(rig.v.serial.opens().front().line.stopBits, 2);
   // The two data bytes, then the mark over the first three: 01 36 02.
-  EXPECT_EQ(Hex(rig.Get(kBackupFile)), "01 36 02");
+  EXPECT_EQ(Hex(rig.File(kBackupFile)), "01 36 02");
   EXPECT_FALSE(std::filesystem::exists(rig.Path(kIncomingBackupFile)));
   EXPECT_EQ(rig.v.serial.closes().size(), 1u);
 }
@@ -198,7 +183,7 @@ TEST(BackupReceive, AnOpeningReplyWithoutBit1GetsNoAnswer) {
   const auto packets = rig.Packets();
   ASSERT_GE(packets.size(), 2u);
   EXPECT_EQ(packets[1], BackupRequest());
-  EXPECT_EQ(rig.Get(kBackupFile), rig.terminal.backup().store());
+  EXPECT_EQ(rig.File(kBackupFile), rig.terminal.backup().store());
 }
 
 TEST(BackupReceive, BlocksAreAcknowledgedByCountAndPosition) {
@@ -210,7 +195,7 @@ TEST(BackupReceive, BlocksAreAcknowledgedByCountAndPosition) {
   EXPECT_EQ(packets[3], BlockAcknowledgement(0, true, 0, 1000));
   EXPECT_EQ(packets[4], BlockAcknowledgement(1, false, 1000, 1000));
   EXPECT_EQ(packets[5], BlockAcknowledgement(2, false, 2000, 500));
-  EXPECT_EQ(rig.Get(kBackupFile), rig.terminal.backup().store());
+  EXPECT_EQ(rig.File(kBackupFile), rig.terminal.backup().store());
 }
 
 TEST(BackupReceive, BadBlocksAreDroppedUntilFifteenInARow) {
@@ -224,9 +209,9 @@ TEST(BackupReceive, BadBlocksAreDroppedUntilFifteenInARow) {
     // No bad block was acknowledged or written.
     EXPECT_EQ(rig.Packets().size(), bad < 15 ? 5u : 4u) << bad;
     if (bad < 15)
-      EXPECT_EQ(rig.Get(kBackupFile), rig.terminal.backup().store()) << bad;
+      EXPECT_EQ(rig.File(kBackupFile), rig.terminal.backup().store()) << bad;
     else
-      EXPECT_EQ(rig.Get(kBackupFile), (Bytes{0x0A, 0x0B})) << bad;
+      EXPECT_EQ(rig.File(kBackupFile), (Bytes{0x0A, 0x0B})) << bad;
   }
 }
 
@@ -248,12 +233,12 @@ TEST(BackupReceive, AFailedReceiveLeavesZwbakAsItWas) {
     Rig rig(c);
     rig.Put(kBackupFile, old);
     EXPECT_EQ(rig.Receive(), 1) << k.what;
-    EXPECT_EQ(rig.Get(kBackupFile), old) << k.what;
+    EXPECT_EQ(rig.File(kBackupFile), old) << k.what;
     if (k.keptBeside == SIZE_MAX) {
       EXPECT_FALSE(std::filesystem::exists(rig.Path(kIncomingBackupFile))) << k.what;
     } else {
       // The blocks so far, unmarked: it does not pass for a whole backup.
-      const Bytes kept = rig.Get(kIncomingBackupFile);
+      const Bytes kept = rig.File(kIncomingBackupFile);
       const Bytes& store = rig.terminal.backup().store();
       EXPECT_EQ(kept, Bytes(store.begin(), store.begin() + k.keptBeside)) << k.what;
     }
@@ -263,29 +248,20 @@ TEST(BackupReceive, AFailedReceiveLeavesZwbakAsItWas) {
 
 // A module that sends one-byte blocks, `blocks` of them (the last says
 // nothing more follows) or without end; the host's answers are only counted.
-class BlockStream : public SerialPort {
- public:
-  explicit BlockStream(uint64_t blocks) : left_(blocks) {}
-  bool Configure(const LineConfig&) override { return true; }
-  size_t Write(std::span<const uint8_t> bytes) override { return bytes.size(); }
-  size_t Read(std::span<uint8_t> out) override {
-    if (at_ == pending_.size()) {
-      if (left_ == 0) return 0;
-      --left_;
-      pending_ = BuildBackupPacket({.moreFollows = static_cast<uint8_t>(left_ != 0)}, Bytes{0x5A});
-      at_ = 0;
+auto OneByteBlocks(uint64_t blocks) {
+  return [left = blocks, pending = Bytes{}, at = size_t{0}](std::span<uint8_t> out) mutable {
+    if (at == pending.size()) {
+      if (left == 0) return size_t{0};
+      --left;
+      pending = BuildBackupPacket({.moreFollows = static_cast<uint8_t>(left != 0)}, Bytes{0x5A});
+      at = 0;
     }
-    const size_t n = std::min(out.size(), pending_.size() - at_);
-    std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(at_), n, out.begin());
-    at_ += n;
+    const size_t n = std::min(out.size(), pending.size() - at);
+    std::copy_n(pending.begin() + static_cast<std::ptrdiff_t>(at), n, out.begin());
+    at += n;
     return n;
-  }
-
- private:
-  uint64_t left_;
-  Bytes pending_;
-  size_t at_ = 0;
-};
+  };
+}
 
 TEST(BackupReceive, TheBlockCounterEndsAt65535) {
   struct Case {
@@ -300,7 +276,7 @@ TEST(BackupReceive, TheBlockCounterEndsAt65535) {
   };
   for (const Case& k : cases) {
     VirtualEnv v;
-    BlockStream module(k.blocks);
+    testing::StepPort module(OneByteBlocks(k.blocks), v.clock);
     testing::MemoryFile file;
     EXPECT_EQ(ReceiveBlocks(v.env, module, file, {}), k.outcome) << k.blocks;
     EXPECT_EQ(file.data.size(), k.stored) << k.blocks;
@@ -332,7 +308,7 @@ TEST(BackupReceive, AFileThatCannotBeMadeFailsAfterFiveTries) {
   ASSERT_EQ(rig.v.ui.messages.size(), 5u);
   EXPECT_EQ(rig.v.ui.messages[0].text, kBackupOpenError.utf8);
   EXPECT_EQ(rig.v.ui.messages[0].title, "Open Error");
-  EXPECT_EQ(rig.Get(kBackupFile), Bytes{0x0A});
+  EXPECT_EQ(rig.File(kBackupFile), Bytes{0x0A});
   // Four refusals: the fifth try makes it.
   Rig again;
   testing::FaultyFiles four(*again.v.files);
@@ -360,9 +336,7 @@ TEST(BackupPorts, TheSearchIsOnePassOverSixPorts) {
   for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
   EXPECT_EQ(ReceiveBackup(v.env, 4), BackupOutcome::kNoPort);
   EXPECT_EQ(v.serial.openAttempts(), 6);
-  std::FILE* f = std::fopen((v.dir.path() + kBackupFile).c_str(), "wb");
-  std::fputs("ABCDEF", f);
-  std::fclose(f);
+  testing::WriteFile(v.Path(kBackupFile), "ABCDEF");
   EXPECT_EQ(SendBackup(v.env, 4), BackupOutcome::kNoPort);
   EXPECT_EQ(v.serial.openAttempts(), 12);
   // The module on the port after the host's.
@@ -494,14 +468,14 @@ TEST(BackupSend, FilesThatCannotBeSent) {
 TEST(BackupTransfer, ReceivedSentAndReceivedBackTheSame) {
   Rig first(BackupTerminal(BackupModule::MakeStore(20'000, 77), 1586));
   ASSERT_EQ(first.Receive(), 0);
-  const Bytes received = first.Get(kBackupFile);
+  const Bytes received = first.File(kBackupFile);
   EXPECT_EQ(received, first.terminal.backup().store());
   Rig second(BackupTerminal(BackupModule::MakeStore(10, 1)));
   second.Put(kBackupFile, received);
   ASSERT_EQ(second.Send(), 0);
   std::filesystem::remove(second.Path(kBackupFile));
   ASSERT_EQ(second.Receive(), 0);
-  EXPECT_EQ(second.Get(kBackupFile), received);
+  EXPECT_EQ(second.File(kBackupFile), received);
 }
 
 TEST(BackupMode, ModeFiveAndTheSecondAck) {

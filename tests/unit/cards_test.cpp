@@ -8,7 +8,7 @@
 #include "exports/results.h"
 #include "link/serial_command.h"
 #include "link/value_reply.h"
-#include "virtual_env.h"
+#include "rigs.h"
 #include "wire_render.h"
 
 namespace wpl {
@@ -18,8 +18,6 @@ using link::ValueReplyCheck;
 using sim::AckFault;
 using sim::ReplyFault;
 using sim::TerminalConfig;
-using sim::TerminalModel;
-using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kPort = 2;
@@ -54,10 +52,8 @@ TEST(ValueReply, ChecksInTheirOrder) {
   EXPECT_EQ(link::ParseValueReply(cases[1].reply), 65535);
 }
 
-struct QueryRig {
-  explicit QueryRig(TerminalConfig config = {}) : terminal(config) {
-    v.serial.Attach(kPort, &terminal);
-  }
+struct QueryRig : testing::SerialRig {
+  explicit QueryRig(TerminalConfig config = {}) : SerialRig(std::move(config), kPort) {}
   int32_t Run(std::string_view name, std::vector<int32_t> values = {}) {
     const auto& rows = settings::kValueQueries;
     const auto row =
@@ -69,8 +65,6 @@ struct QueryRig {
     return wpl::exports::DoneOrFailed(
         settings::RunSerialSetting(v.env, *settings::FindSetting(name), 1, kPort, values));
   }
-  VirtualEnv v;
-  TerminalModel terminal;
 };
 
 TEST(ValueQueries, BytesAndValues) {
@@ -91,7 +85,7 @@ TEST(ValueQueries, BytesAndValues) {
     QueryRig rig;
     rig.terminal.cards().sn[5] = 1000;
     EXPECT_EQ(rig.Run(k.name, k.values), k.result) << k.name;
-    EXPECT_EQ(testing::AfterFrame(rig.v, false), k.after) << k.name;
+    EXPECT_EQ(rig.AfterFrame(), k.after) << k.name;
   }
   // The frame of the length query for terminal 1.
   QueryRig rig;
@@ -107,7 +101,7 @@ TEST(ValueQueries, AFailedReplyGetsNoAnswer) {
       QueryRig rig({.replyFaults = {.value = fault}});
       const std::vector<int32_t> values(name == std::string_view("_WHATSN") ? 1 : 0, 5);
       EXPECT_EQ(rig.Run(name, values), 65535) << name;
-      const std::string after = testing::AfterFrame(rig.v, false);
+      const std::string after = rig.AfterFrame();
       EXPECT_EQ(after.find("06"), std::string::npos) << name << ": " << after;
       // The frame is never sent again.
       EXPECT_EQ(rig.terminal.commands().size(), 1u) << name;
@@ -147,7 +141,7 @@ TEST(ValueQueries, RefusedOrLateBlockReadsNoReply) {
     if (k.result == 65535) {
       // No reply was read: nothing but the block went out, and the port
       // closed as soon as the block's answer failed.
-      EXPECT_EQ(testing::AfterFrame(rig.v, false).find("06"), std::string::npos);
+      EXPECT_EQ(rig.AfterFrame().find("06"), std::string::npos);
       EXPECT_LT(rig.v.serial.closes().back().at, Millis{30 + 20 + 1020});
     }
   }

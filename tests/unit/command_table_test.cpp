@@ -12,11 +12,10 @@
 #include "link/lan_connection.h"
 #include "link/serial_command.h"
 #include "link/serial_link.h"
-#include "network_site.h"
+#include "rigs.h"
 #include "settings/cards.h"
 #include "settings/line_speed.h"
 #include "settings/settings.h"
-#include "virtual_env.h"
 #include "wire_render.h"
 
 namespace wpl {
@@ -81,10 +80,8 @@ TEST(BlockPlan, ShapesAndPauses) {
 }
 
 // A serial terminal at 57600 on kPort, and a network one at kAddress.
-struct Rig {
-  explicit Rig(TerminalConfig config = {}) : serialTerminal(config), lan(kAddress, config) {
-    v.serial.Attach(kPort, &serialTerminal);
-  }
+struct Rig : testing::DualRig {
+  explicit Rig(const TerminalConfig& config = {}) : DualRig(config, kPort, kAddress) {}
   // Runs an export of the settings table against the terminal of its kind.
   int32_t Run(std::string_view name, const std::vector<int32_t>& values, int32_t address = 1) {
     const settings::Setting* s = settings::FindSetting(name);
@@ -94,17 +91,6 @@ struct Rig {
     return wpl::exports::DoneOrFailed(
         settings::RunSerialSetting(v.env, *s, address, kPort, values));
   }
-  // What went out after the frame, on the line or the connection.
-  std::string AfterFrame(bool network) const {
-    return testing::AfterFrame(network ? static_cast<const VirtualEnv&>(lan) : v, network);
-  }
-  const TerminalModel& Terminal(bool network) const {
-    return network ? lan.terminal : serialTerminal;
-  }
-
-  VirtualEnv v;
-  TerminalModel serialTerminal;
-  testing::NetworkSite lan;
 };
 
 TEST(SettingsExports, BytesAfterTheFrame) {
@@ -235,7 +221,7 @@ TEST(SettingsExports, WaitLimits) {
     EXPECT_EQ(rig.Run(k.name, std::vector<int32_t>(static_cast<size_t>(s.values), 1)), k.result)
         << what;
     // A late block answer is not asked for again: one frame, one block.
-    if (k.where == kBlock) EXPECT_EQ(rig.serialTerminal.commands().size(), 1u) << what;
+    if (k.where == kBlock) EXPECT_EQ(rig.terminal.commands().size(), 1u) << what;
   }
 }
 
@@ -286,7 +272,7 @@ TEST(SettingsExports, HoldAfterClosing) {
 
 TEST(SettingsExports, TheTerminalKeepsWhatItWasSent) {
   Rig rig({.users = {{1, 100}}});
-  const auto& serial = rig.serialTerminal;
+  const auto& serial = rig.terminal;
   const auto& lan = rig.lan.terminal;
   EXPECT_EQ(rig.Run("_SETTIME", {26, 12, 8, 2, 21, 56, 7}), 0);
   EXPECT_EQ(serial.settings().clock, (std::array<uint8_t, 7>{26, 12, 8, 2, 21, 56, 7}));
@@ -379,8 +365,8 @@ TEST(SettingsExports, TablesAgree) {
 
 // --- The line speed -----------------------------------------------------------
 
-struct SpeedRig {
-  explicit SpeedRig(TerminalConfig config) : terminal(config) { v.serial.Attach(kPort, &terminal); }
+struct SpeedRig : testing::SerialRig {
+  explicit SpeedRig(TerminalConfig config) : SerialRig(std::move(config), kPort) {}
   settings::SpeedResult Run(int32_t last = 7) {
     const std::array<int32_t, 12> request = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x10C};
     return settings::SetBaudRate(v.env, kPort, last, request);
@@ -390,8 +376,6 @@ struct SpeedRig {
     for (const auto& o : v.serial.opens()) out.push_back(o.line.baud);
     return out;
   }
-  VirtualEnv v;
-  TerminalModel terminal;
 };
 
 TEST(SetBaudRate, ScansTheSpeedsOnTheHostsPortOnly) {

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <thread>
 
@@ -20,6 +18,7 @@ namespace wpl::records {
 namespace {
 
 using testing::ReadFile;
+using testing::WriteFile;
 
 using testing::FaultyFiles;
 using testing::VirtualEnv;
@@ -31,14 +30,6 @@ const std::string kStrayThenTwoText = "00025808:302009051535\r\n00000708:3020090
 const Bytes kConsumption = {0x09, 0x05, 0x0F, 0x08, 0x1E, 0x00, 0x04, 0x00, 0x00,
                             0x30, 0x39, 0x2D, 0x00, 0x00, 0x96, 0x01, 0x00};
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-void WriteFile(const std::string& path, const std::string& text) {
-  WriteFile(path, Bytes(text.begin(), text.end()));
-}
 std::string AsText(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 // File names in the backup folder, sorted.

@@ -14,14 +14,12 @@
 #include "fingerprint/backup.h"
 #include "link/lan_connection.h"
 #include "link/serial_command.h"
-#include "network_site.h"
+#include "rigs.h"
 #include "settings/settings.h"
-#include "virtual_env.h"
 
 namespace wpl {
 namespace {
 
-using testing::NetworkSite;
 using testing::VirtualEnv;
 
 constexpr unsigned long kCoarseSlack = 70'000;  // ns: what the thread has outside a call
@@ -73,10 +71,8 @@ TEST(FineSleeps, TakenByTheConversationForShortPauses) {
   for (const Case& k : cases) {
     const SlackGuard guard;
     const settings::Setting& s = *settings::FindSetting(k.name);
-    sim::TerminalModel serialTerminal({});
-    NetworkSite site({{127, 0, 12, 1}}, {});
-    VirtualEnv& v = site;
-    v.serial.Attach(2, &serialTerminal);
+    testing::DualRig rig({}, 2, {{127, 0, 12, 1}});
+    VirtualEnv& v = rig.Site(s.network());
     SlackClock clock(*v.env.clock);
     v.env.clock = &clock;
     const int32_t r =
@@ -113,9 +109,8 @@ TEST(FineSleeps, HeldByTheBackupLine) {
   sim::TerminalConfig config;
   config.backupOnly = true;
   config.backup.store = sim::BackupModule::MakeStore(300, 5);
-  sim::TerminalModel terminal(config);
-  VirtualEnv v;
-  v.serial.Attach(2, &terminal);
+  testing::SerialRig rig(config, 2);
+  VirtualEnv& v = rig.v;
   EXPECT_TRUE(fingerprint::FindBackupPort(v.env, 2).fine.held());
   SlackClock clock(*v.env.clock);
   v.env.clock = &clock;

@@ -14,7 +14,7 @@
 #include "fingerprint/module_link.h"
 #include "fingerprint/templates.h"
 #include "memory_file.h"
-#include "virtual_env.h"
+#include "rigs.h"
 
 namespace wpl {
 namespace {
@@ -120,22 +120,17 @@ TEST(TemplateKey, IdListEntries) {
 }
 
 // A terminal with its module on kPort.
-struct Rig {
-  explicit Rig(TerminalConfig config = {}) : terminal(config) { v.serial.Attach(kPort, &terminal); }
+struct Rig : testing::SerialRig {
+  explicit Rig(TerminalConfig config = {}) : SerialRig(std::move(config), kPort) {}
   fingerprint::ModuleBuffer buffer;
-  std::string Folder() const { return v.dir.path() + "FINGERREC/"; }
-  std::string File(const std::string& name) const { return testing::ReadFile(Folder() + name); }
-  void PutFile(const std::string& name, const Bytes& bytes) {
-    std::filesystem::create_directories(Folder());
-    std::FILE* f = std::fopen((Folder() + name).c_str(), "wb");
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
+  // The templates' folder, and its files as text.
+  std::string Folder() const { return Path("FINGERREC/"); }
+  std::string Text(const std::string& name) const { return testing::ReadFile(Folder() + name); }
+  void PutFile(const std::string& name, const Bytes& bytes) { Put("FINGERREC/" + name, bytes); }
   // The host's writes at a speed, one hex string each.
   std::vector<std::string> Writes(uint32_t baud) const {
     std::vector<std::string> out;
-    for (const auto& c : v.serial.wire())
-      if (c.fromHost && c.line.baud == baud) out.push_back(Hex(c.bytes));
+    for (const auto& c : WritesAt(baud)) out.push_back(Hex(c.bytes));
     return out;
   }
   // Runs a template export by name with the arguments user, attribute, number.
@@ -156,9 +151,6 @@ struct Rig {
     terminal.module().store()[id] = t;
     return t;
   }
-
-  VirtualEnv v;
-  TerminalModel terminal;
 };
 
 constexpr const char* kTemplateExports[] = {"_GETIDLIST", "_SENDIDFPREC", "_GETIDFPREC",
@@ -196,7 +188,7 @@ TEST(TemplateExports, TheIdListExampleOnTheWire) {
       std::find_if(wire.begin(), wire.end(), [](const auto& c) { return c.line.baud == 9600; });
   ASSERT_NE(packet, wire.end());
   EXPECT_EQ(packet->at - opens[1].at, Millis{3});
-  EXPECT_EQ(rig.File("IDLIST.TXT"), "0000010001\r\n0000370002\r\n");
+  EXPECT_EQ(rig.Text("IDLIST.TXT"), "0000010001\r\n0000370002\r\n");
   // Both closed: the terminal's line is its own again.
   EXPECT_EQ(rig.v.serial.closes().size(), 2u);
   // The terminal listens at its own speed again.
@@ -250,12 +242,12 @@ TEST(TemplateExports, SendsExactlyTheFilesBytesAndGetWritesThem) {
   // Back again under its key: the file is the data part, unchanged.
   std::filesystem::remove(rig.Folder() + "FP0037_2.TXT");
   EXPECT_EQ(rig.Run("_GETIDFPREC", 37, 3, 2), 0);
-  EXPECT_EQ(testing::ReadFileBytes(rig.Folder() + "FP0037_2.TXT"), t);
+  EXPECT_EQ(rig.File("FINGERREC/FP0037_2.TXT"), t);
   EXPECT_EQ(rig.Run("_DELIDFPREC", 37, 3, 2), 0);
   EXPECT_TRUE(rig.terminal.module().store().empty());
   // A template the module does not hold: its status, and an empty file.
   EXPECT_EQ(rig.Run("_GETIDFPREC", 37, 3, 2), sim::kModuleFailed);
-  EXPECT_EQ(rig.File("FP0037_2.TXT"), "");
+  EXPECT_EQ(rig.Text("FP0037_2.TXT"), "");
   rig.Seed({1, 0, 1});
   rig.Seed({2, 0, 1});
   EXPECT_EQ(rig.Run("_DELIDFPALL"), 0);
@@ -455,10 +447,10 @@ TEST(TemplateExports, FaultsOfTheModuleAndTheTerminal) {
     if (std::string_view(k.name) == "_GETIDFPREC") {
       // The requested file is there, empty, or complete when only the
       // marker failed.
-      EXPECT_EQ(rig.File("FP0037_2.TXT"), k.file) << k.name;
+      EXPECT_EQ(rig.Text("FP0037_2.TXT"), k.file) << k.name;
     }
     if (std::string_view(k.name) == "_GETIDLIST") {
-      EXPECT_EQ(rig.File("IDLIST.TXT"), k.file) << k.name;
+      EXPECT_EQ(rig.Text("IDLIST.TXT"), k.file) << k.name;
     }
     // Every port closed.
     EXPECT_EQ(rig.v.serial.closes().size(), rig.v.serial.opens().size()) << k.name;
@@ -469,7 +461,7 @@ TEST(TemplateExports, WrongMarkerKeepsTheCompleteTemplate) {
   Rig rig({.module = {.faults = {.wrongMarker = true}}});
   const Bytes t = rig.Seed({37, 0, 2});
   EXPECT_EQ(rig.Run("_GETIDFPREC"), 255);
-  EXPECT_EQ(testing::ReadFileBytes(rig.Folder() + "FP0037_2.TXT"), t);
+  EXPECT_EQ(rig.File("FINGERREC/FP0037_2.TXT"), t);
 }
 
 TEST(TemplateExports, NoSecondAckEndsAfterItsLimitWithoutRetry) {
@@ -534,12 +526,9 @@ TEST(TemplateExports, TheHandOverNeverMovesToAnotherPort) {
 
 // --- The module named directly -------------------------------------------------
 
-struct BareRig {
-  explicit BareRig(sim::ModuleConfig config = {}) : module({.module = config, .moduleOnly = true}) {
-    v.serial.Attach(kPort, &module);
-  }
-  VirtualEnv v;
-  TerminalModel module;
+struct BareRig : testing::SerialRig {
+  explicit BareRig(sim::ModuleConfig config = {})
+      : SerialRig({.module = config, .moduleOnly = true}, kPort) {}
 };
 
 TEST(ModuleCommand, VersionAndRawCommands) {
@@ -551,10 +540,10 @@ TEST(ModuleCommand, VersionAndRawCommands) {
   EXPECT_EQ(rig.v.serial.opens()[0].line.baud, 9600u);
   EXPECT_EQ(Hex(rig.v.serial.HostBytes(kPort)), "00 05 00 00 00 00 00 00 00 00 00 05");
   // A raw list command: its data part is received, the status returned.
-  rig.module.module().Generate(4, 1);
+  rig.terminal.module().Generate(4, 1);
   EXPECT_EQ(fingerprint::ModuleCommand(rig.v.env, kPort, 0x7D, {}), sim::kModuleOk);
   EXPECT_EQ(fingerprint::ModuleCommand(rig.v.env, kPort, 0x54, {0x0001, 0, 0, 0}), sim::kModuleOk);
-  EXPECT_EQ(rig.module.module().store().size(), 3u);
+  EXPECT_EQ(rig.terminal.module().store().size(), 3u);
 }
 
 TEST(ModuleCommand, FailuresAndTheirTimes) {
@@ -577,7 +566,7 @@ TEST(ModuleCommand, FailuresAndTheirTimes) {
   };
   for (const Case& k : cases) {
     BareRig rig({.faults = k.faults});
-    rig.module.module().Generate(2, 1);
+    rig.terminal.module().Generate(2, 1);
     // A list has a data part.
     EXPECT_EQ(fingerprint::ModuleCommand(rig.v.env, kPort, 0x7D, {}), k.result);
     const auto ms = duration_cast<Millis>(rig.v.clock.Now()).count();

@@ -13,7 +13,7 @@
 #include "file_contents.h"
 #include "link/command_frame.h"
 #include "modem.h"
-#include "virtual_env.h"
+#include "rigs.h"
 
 namespace wpl {
 namespace {
@@ -53,18 +53,23 @@ size_t FindWrite(const std::vector<testing::WireChunk>& w, std::string_view byte
   return w.size();
 }
 
+// `modem` on port 3, every other port absent unless a test says otherwise.
+void ModemOnPort3(VirtualEnv& v, sim::LinePeer& modem) {
+  for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
+  v.serial.SetAbsent(3, false);
+  v.serial.Attach(3, &modem);
+}
+
 // A modem on port 3 whose directory reaches one terminal, plus numbers that
-// do not connect; every other port absent unless a test says otherwise.
-struct ModemRig {
+// do not connect.
+struct ModemRig : testing::SerialRig {
   explicit ModemRig(TerminalConfig terminalConfig = {}, ModemConfig modemConfig = {})
-      : terminal(terminalConfig),
+      : SerialRig(std::move(terminalConfig)),
         modem(modemConfig, {{kNumber, DialResult::kConnect, &terminal},
                             {"5550000", DialResult::kNoCarrier},
                             {"5550001", DialResult::kBusy},
                             {"5550002", DialResult::kSilent}}) {
-    for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
-    v.serial.SetAbsent(3, false);
-    v.serial.Attach(3, &modem);
+    ModemOnPort3(v, modem);
     modem.SetLog([this](Nanos now, const std::string& text) {
       if (text.starts_with("DTR dropped")) dtrDroppedAt = now;
     });
@@ -76,13 +81,8 @@ struct ModemRig {
   ModemReport Run(const char* number = kNumber, int port = 3) {
     return download::ModemDownload(v.env, 1, port, number);
   }
-  std::vector<uint8_t> File(const std::string& name) const {
-    return testing::ReadFileBytes(v.env.dataDir + name);
-  }
-  bool Exists(const std::string& name) const {
-    return std::filesystem::exists(v.env.dataDir + name);
-  }
-  // The host's bytes after the download frame: the transfer's answers.
+  // The host's bytes after the download frame: the transfer's answers (in
+  // place of the serial rig's rendering of what followed the first frame).
   std::vector<uint8_t> AfterFrame() const {
     const auto all = v.serial.HostBytes(3);
     const auto frame = link::BuildCommandFrame(1, link::cmd::kDownload);
@@ -91,8 +91,6 @@ struct ModemRig {
     return {it + static_cast<ptrdiff_t>(frame.size()), all.end()};
   }
 
-  VirtualEnv v;
-  TerminalModel terminal;
   ModemModel modem;
   std::vector<uint8_t> loaded;
   Nanos dtrDroppedAt{-1};
@@ -216,11 +214,7 @@ class ScriptedModem : public sim::LinePeer {
 };
 
 struct ScriptRig {
-  ScriptRig() {
-    for (int p = 1; p <= 6; ++p) v.serial.SetAbsent(p);
-    v.serial.SetAbsent(3, false);
-    v.serial.Attach(3, &modem);
-  }
+  ScriptRig() { ModemOnPort3(v, modem); }
   ModemReport Run() { return download::ModemDownload(v.env, 1, 3, kNumber); }
   VirtualEnv v;
   ScriptedModem modem;
@@ -378,8 +372,7 @@ TEST(ModemDownload, UnansweredFrameDialsAgainOnTheNextPort) {
     EXPECT_EQ(v.serial.opens().size(), 2u);
     EXPECT_EQ(modem3.dtrDrops(), 1);
     EXPECT_EQ(modem4.dtrDrops(), 1);
-    EXPECT_EQ(testing::ReadFileBytes(v.env.dataDir + "pclog.dat") == second.records(),
-              secondAnswers);
+    EXPECT_EQ(v.File("pclog.dat") == second.records(), secondAnswers);
   }
 }
 

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iterator>
 
 #include "byte_lists.h"
 #include "exports/results.h"
 #include "faulty_files.h"
-#include "file_contents.h"
 #include "link/command_frame.h"
 #include "network_site.h"
 
@@ -37,8 +35,6 @@ struct Site : testing::NetworkSite {
   explicit Site(TerminalConfig config = {}, NetworkFaults faults = {})
       : NetworkSite(kAddress, config, std::move(faults)) {}
   void Load(uint32_t records) { loaded = terminal.records() = sim::GenerateRecords(records, 3); }
-  Bytes File(const std::string& name) const { return testing::ReadFileBytes(env.dataDir + name); }
-  bool Exists(const std::string& name) const { return std::ifstream(env.dataDir + name).good(); }
   // Single-byte sends after the download frame: the host's answers.
   Bytes Answers() const {
     Bytes out;

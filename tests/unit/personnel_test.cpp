@@ -14,10 +14,9 @@
 #include "faulty_files.h"
 #include "file_contents.h"
 #include "link/lan_connection.h"
-#include "network_site.h"
 #include "personnel/counted_text.h"
 #include "personnel/name_file.h"
-#include "virtual_env.h"
+#include "rigs.h"
 #include "wire_render.h"
 
 namespace wpl {
@@ -48,14 +47,9 @@ using Values = std::array<int32_t, kVoiceValues>;
 constexpr Values kOneAndZeros{1};
 
 // A serial terminal 1 on kPort and a network one at kAddress that greets.
-struct Rig {
-  explicit Rig(TerminalConfig config = {}, sim::NetworkFaults faults = {})
-      : serial(config), lan(kAddress, config, std::move(faults)) {
-    v.serial.Attach(kPort, &serial);
-  }
-  VirtualEnv v;
-  sim::TerminalModel serial;
-  testing::NetworkSite lan;
+struct Rig : testing::DualRig {
+  explicit Rig(const TerminalConfig& config = {}, sim::NetworkFaults faults = {})
+      : DualRig(config, kPort, kAddress, std::move(faults)) {}
 };
 
 const sim::NetworkFaults kGreets{.greeting = {0x00, 0x00, 0x01, 0x02, 9, 9, 9, 9}};
@@ -165,10 +159,8 @@ TEST(Personnel, BytesAfterTheFrame) {
     const bool greets = k.op.network && k.command == 0x14;
     Rig rig({}, greets ? kGreets : sim::NetworkFaults{});
     EXPECT_EQ(k.op.run(rig), 0) << k.op.what;
-    const VirtualEnv& env = k.op.network ? static_cast<const VirtualEnv&>(rig.lan) : rig.v;
-    EXPECT_EQ(testing::AfterFrame(env, k.op.network), k.after) << k.op.what;
-    const auto& terminal = k.op.network ? rig.lan.terminal : rig.serial;
-    EXPECT_EQ(terminal.commands(), Bytes{k.command}) << k.op.what;
+    EXPECT_EQ(rig.AfterFrame(k.op.network), k.after) << k.op.what;
+    EXPECT_EQ(rig.Terminal(k.op.network).commands(), Bytes{k.command}) << k.op.what;
   }
 }
 
@@ -233,8 +225,8 @@ TEST(Personnel, WaitLimits) {
     const std::string what = std::string(k.op.what) + " late " + std::to_string(k.lateMs);
     EXPECT_EQ(k.op.run(rig), k.result) << what;
     if (k.where != kFrame) {
-      EXPECT_EQ(rig.serial.commands().size(), 1u) << what;
-      EXPECT_LE(rig.serial.blocks().size(), 1u) << what;
+      EXPECT_EQ(rig.terminal.commands().size(), 1u) << what;
+      EXPECT_LE(rig.terminal.blocks().size(), 1u) << what;
     }
   }
 }
@@ -253,7 +245,7 @@ TEST(Personnel, RefusedBlocksFailAtOnce) {
   EXPECT_EQ(Serial(CardOnly(rig.v.env, 1, kPort, CardOnlyOp::kAdd, 258)), 1);
   // 30 ms settling, 10 ms after the 0x15, no 5 s wait.
   EXPECT_LT(rig.v.clock.Now(), Millis{100});
-  EXPECT_EQ(rig.serial.commands().size(), 1u);
+  EXPECT_EQ(rig.terminal.commands().size(), 1u);
 }
 
 TEST(Personnel, TooLongIsRefusedWithoutTraffic) {
@@ -268,13 +260,13 @@ TEST(Personnel, TooLongIsRefusedWithoutTraffic) {
   EXPECT_EQ(rig.v.clock.Now(), Nanos{0});
   // The longest of each goes whole.
   EXPECT_EQ(Serial(SendName(rig.v.env, 1, kPort, 1, name253)), 0);
-  EXPECT_EQ(rig.serial.personnel().names.at(1), name253);
+  EXPECT_EQ(rig.terminal.personnel().names.at(1), name253);
   EXPECT_EQ(LanSendVoice(rig.lan.env, kIp, Values{}, Bytes(99, 'v')), 258u);
 }
 
 TEST(Personnel, TheTerminalKeepsItsTables) {
   Rig rig;
-  const auto& t = rig.serial;
+  const auto& t = rig.terminal;
   auto& env = rig.v.env;
   ASSERT_EQ(Serial(SendName(env, 1, kPort, 7, Of("Ann"))), 0);
   ASSERT_EQ(Serial(SendName(env, 1, kPort, 8, Of("Bob"))), 0);
@@ -474,8 +466,8 @@ TEST(NameFile, MidnightStartsTheNextDaysFile) {
   EXPECT_EQ(CopyName(v.env, v.dir.path(), 1, Of("a")), 0);
   v.clock.Advance(Millis{120'000});
   EXPECT_EQ(CopyName(v.env, v.dir.path(), 2, Of("b")), 0);
-  EXPECT_EQ(testing::ReadFileBytes(v.dir.path() + "NAM1231.DAT").size(), kNameRecordSize);
-  EXPECT_EQ(testing::ReadFileBytes(v.dir.path() + "NAM0101.DAT").size(), kNameRecordSize);
+  EXPECT_EQ(v.File("NAM1231.DAT").size(), kNameRecordSize);
+  EXPECT_EQ(v.File("NAM0101.DAT").size(), kNameRecordSize);
 }
 
 TEST(NameFile, FailuresGiveOne) {

@@ -7,8 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "link/lan_exports.h"
-#include "network_site.h"
-#include "virtual_env.h"
+#include "rigs.h"
 #include "wire_render.h"
 
 namespace wpl {
@@ -18,7 +17,6 @@ using download::RealtimeOutcome;
 using sim::AckFault;
 using sim::ReplyFault;
 using sim::TerminalConfig;
-using sim::TerminalModel;
 using testing::VirtualEnv;
 using Bytes = std::vector<uint8_t>;
 
@@ -65,12 +63,11 @@ TEST(RealtimeReply, MarkerAndChecksum) {
 }
 
 // A terminal on kPort at 57600 and one on the network, each with its queue.
-struct Rig {
-  explicit Rig(TerminalConfig config = {}, std::vector<sim::Record> queued = {kExample})
-      : serialTerminal(config), lan(kAddress, config) {
-    v.serial.Attach(kPort, &serialTerminal);
+struct Rig : testing::DualRig {
+  explicit Rig(const TerminalConfig& config = {}, std::vector<sim::Record> queued = {kExample})
+      : DualRig(config, kPort, kAddress) {
     for (const auto& r : queued) {
-      serialTerminal.cards().realtime.Push(r);
+      terminal.cards().realtime.Push(r);
       lan.terminal.cards().realtime.Push(r);
     }
   }
@@ -78,13 +75,6 @@ struct Rig {
     return network ? download::LanRealtimeFetch(lan.env, kIp)
                    : download::SerialRealtimeFetch(v.env, 1, kPort);
   }
-  TerminalModel& Terminal(bool network) { return network ? lan.terminal : serialTerminal; }
-  std::string After(bool network) const {
-    return network ? testing::AfterFrame(lan, true) : testing::AfterFrame(v, false);
-  }
-  VirtualEnv v;
-  TerminalModel serialTerminal;
-  testing::NetworkSite lan;
 };
 
 TEST(RealtimeFetch, RecordNothingAndFaults) {
@@ -129,7 +119,7 @@ TEST(RealtimeFetch, RecordNothingAndFaults) {
     const std::string what = std::string(k.what) + (k.network ? " network" : " serial");
     EXPECT_EQ(fetch.outcome, k.outcome) << what;
     EXPECT_EQ(fetch.text, k.outcome == RealtimeOutcome::kRecord ? kExampleText : kZeros) << what;
-    EXPECT_EQ(rig.After(k.network), k.after) << what;
+    EXPECT_EQ(rig.AfterFrame(k.network), k.after) << what;
     // Only an acknowledged record leaves the terminal.
     EXPECT_EQ(rig.Terminal(k.network).cards().realtime.size(),
               k.queued && k.outcome != RealtimeOutcome::kRecord ? 1u : 0u)

@@ -10,9 +10,8 @@
 #include "download/packets.h"
 #include "exports/results.h"
 #include "faulty_files.h"
-#include "file_contents.h"
 #include "link/command_frame.h"
-#include "virtual_env.h"
+#include "rigs.h"
 
 namespace wpl {
 namespace {
@@ -25,7 +24,6 @@ using sim::EndFault;
 using sim::FaultPlan;
 using sim::PacketFault;
 using sim::TerminalConfig;
-using sim::TerminalModel;
 using testing::VirtualEnv;
 
 constexpr uint8_t kCan = 0x18, kResend = 0xF9, kReady = 0x15, kAck = 0x06;
@@ -74,19 +72,15 @@ TEST(Packets, DataAndEndPackets) {
 }
 
 // A terminal on a port of a virtual line, and a download against it.
-struct Rig {
-  explicit Rig(TerminalConfig config, int terminalPort = 3) : terminal(config), port(terminalPort) {
-    v.serial.Attach(terminalPort, &terminal);
-  }
+struct Rig : testing::SerialRig {
+  explicit Rig(TerminalConfig config, int terminalPort = 3)
+      : SerialRig(std::move(config), terminalPort) {}
   void Load(uint32_t records, uint32_t seed = 7) {
     terminal.records() = sim::GenerateRecords(records, seed);
     loaded = terminal.records();
   }
   download::DownloadReport Run(int hostPort = 3) {
     return download::SerialDownload(v.env, terminal.config().address, hostPort);
-  }
-  std::vector<uint8_t> File(const std::string& name) const {
-    return testing::ReadFileBytes(v.env.dataDir + name);
   }
   // The bytes the host sent to the terminal's port other than the frames of
   // the download command and the clearing command.
@@ -104,9 +98,6 @@ struct Rig {
     return out;
   }
 
-  VirtualEnv v;
-  TerminalModel terminal;
-  int port;
   std::vector<uint8_t> loaded;
 };
 
