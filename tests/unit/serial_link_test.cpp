@@ -6,6 +6,7 @@
 #include "link/command_frame.h"
 #include "link/serial_basics.h"
 #include "platform/full_write.h"
+#include "rigs.h"
 #include "virtual_env.h"
 
 namespace wpl {
@@ -118,9 +119,8 @@ TEST(RunCommandAttempts, ScanOrderWithoutTerminal) {
 }
 
 TEST(RunCommandAttempts, FrameIsFiveWritesOfFourteenBytes) {
-  VirtualEnv v;
-  TerminalModel t({.address = 7});
-  v.serial.Attach(2, &t);
+  testing::SerialRig rig({.address = 7}, 2);
+  VirtualEnv& v = rig.v;
   ASSERT_TRUE(link::RunCommandAttempts(v.env, 7, 2, 0x0D, Millis{3000}));
   EXPECT_EQ(v.serial.HostBytes(2), Frame(7, 0x0D));
   EXPECT_EQ(v.serial.HostWrites(2), 5u);
@@ -143,9 +143,8 @@ TEST(TestCom, FindsTheTerminalWhereverItListens) {
            Case{"last attempt", 1, 57600, 3, 1, 9},
            Case{"never at 19200 on the ninth", 1, 19200, 3, -1, 9},
        }) {
-    VirtualEnv v;
-    TerminalModel t({.address = 1, .baud = k.baud});
-    v.serial.Attach(k.terminalPort, &t);
+    testing::SerialRig rig({.address = 1, .baud = k.baud}, k.terminalPort);
+    VirtualEnv& v = rig.v;
     EXPECT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, k.hostPort)), k.expected) << k.name;
     EXPECT_EQ(v.serial.opens().size(), k.attempts) << k.name;
   }
@@ -172,11 +171,11 @@ TEST(ClearRecords, AcknowledgementLimitIsThreeSecondsStrict) {
   for (const Case& k : {Case{AckFault::kLate, 2900, 0, 1}, Case{AckFault::kLate, 3000, 0, 1},
                         Case{AckFault::kLate, 3100, 1, 1}, Case{AckFault::kNone, 0, 0, 1},
                         Case{AckFault::kSilent, 0, 1, 0}}) {
-    VirtualEnv v;
     // Reachable only on the first attempt (port 2 at 57600). A terminal that
     // answers too late has still acted on the frame it heard.
-    TerminalModel t({.address = 1, .ackFault = k.fault, .ackDelay = Millis{k.delayMs}});
-    v.serial.Attach(2, &t);
+    testing::SerialRig rig({.address = 1, .ackFault = k.fault, .ackDelay = Millis{k.delayMs}}, 2);
+    VirtualEnv& v = rig.v;
+    TerminalModel& t = rig.terminal;
     EXPECT_EQ(wpl::exports::DoneOrFailed(link::ClearRecords(v.env, 1, 2)), k.result) << k.delayMs;
     EXPECT_EQ(t.clears(), k.clears) << k.delayMs;
   }
@@ -184,9 +183,10 @@ TEST(ClearRecords, AcknowledgementLimitIsThreeSecondsStrict) {
 
 TEST(ClearRecords, RefusalIsRetriedWithoutWaitingOutTheLimit) {
   for (AckFault fault : {AckFault::kNak, AckFault::kWrongSpeed}) {
-    VirtualEnv v;
-    TerminalModel t({.address = 1, .ackFault = fault});
-    for (int p = 1; p <= 6; ++p) v.serial.Attach(p, &t);
+    testing::SerialRig rig({.address = 1, .ackFault = fault}, 1);
+    VirtualEnv& v = rig.v;
+    TerminalModel& t = rig.terminal;
+    for (int p = 2; p <= 6; ++p) v.serial.Attach(p, &t);
     EXPECT_EQ(wpl::exports::DoneOrFailed(link::ClearRecords(v.env, 1, 1)), 1);
     EXPECT_EQ(v.serial.opens().size(), 9u);
     // The refusals end each attempt at once; only the 19200 attempts, which
@@ -227,9 +227,8 @@ TEST(RunCommandAttempts, SkippedPortsDoNotCountAsAttempts) {
 }
 
 TEST(WaitAck, FirstByteDecides) {
-  VirtualEnv v;
-  TerminalModel t({.address = 1, .ackFault = AckFault::kNak});
-  v.serial.Attach(1, &t);
+  testing::SerialRig rig({.address = 1, .ackFault = AckFault::kNak}, 1);
+  VirtualEnv& v = rig.v;
   auto port = link::OpenCommPort(v.env, 1, 0);
   link::SendCommandFrame(*port, 1, 0);
   const Nanos before = v.clock.Now();
@@ -241,9 +240,8 @@ TEST(ReadBytes, SilenceLimitRestartsWhileBytesArrive) {
   // A terminal paced at 1200 baud sends its answers 8.3 ms apart; a silence
   // limit of 10 ms keeps reading, a total limit of 10 ms does not.
   for (auto kind : {link::LimitKind::kSilence, link::LimitKind::kTotal}) {
-    VirtualEnv v;
-    TerminalModel t({.address = 1, .baud = 1200, .pace = true});
-    v.serial.Attach(1, &t);
+    testing::SerialRig rig({.address = 1, .baud = 1200, .pace = true}, 1);
+    VirtualEnv& v = rig.v;
     auto port = link::OpenCommPortAtSpeed(v.env, 1, 1);
     for (int i = 0; i < 4; ++i) link::SendCommandFrame(*port, 1, 0);
     std::array<uint8_t, 8> buf{};

@@ -10,6 +10,7 @@
 #include "link/serial_basics.h"
 #include "network_site.h"
 #include "platform/trace.h"
+#include "rigs.h"
 
 namespace wpl {
 namespace {
@@ -47,9 +48,8 @@ struct Traced {
 };
 
 TEST(WireTrace, SerialScanWithSpeedsStopBitsAndBothDirections) {
-  VirtualEnv v;
-  TerminalModel t({.address = 1, .baud = 19200});
-  v.serial.Attach(3, &t);
+  testing::SerialRig rig({.address = 1, .baud = 19200}, 3);
+  VirtualEnv& v = rig.v;
   v.serial.SetAbsent(4);
   Traced traced(v);
   ASSERT_EQ(wpl::exports::PortOrNone(link::TestCom(v.env, 1, 3)), 3);
@@ -126,9 +126,8 @@ TEST(WireTrace, HexSixteenToALineWithPrintableAscii) {
 TEST(WireTrace, AFailedWriteEndsTheTraceNotTheCall) {
   std::FILE* full = std::fopen("/dev/full", "wb");
   if (!full) GTEST_SKIP() << "no /dev/full";
-  VirtualEnv v;
-  TerminalModel t({.address = 1});
-  v.serial.Attach(1, &t);
+  testing::SerialRig rig({.address = 1}, 1);
+  VirtualEnv& v = rig.v;
   WireTrace trace(std::make_unique<TraceLog>(full, true, v.clock), v.serial, v.sockets);
   trace.Apply(v.env);
   EXPECT_TRUE(trace.log().failed());
