@@ -1,7 +1,8 @@
 // The network exports as data: for each, its command byte, what follows the
 // frame, the shape in which its parameter block goes out and its pauses. The
 // terminals' network firmware wants its bytes paced exactly as these rows
-// say; a network export is its row plus the code that builds its payload.
+// say. A network export is its row (a setting's row also says how its payload
+// is made from the host's values) and the one line of its export.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "link/block_plan.h"
+#include "link/setting_part.h"
 #include "platform/clock.h"
 #include "platform/fine_sleeps.h"
 
@@ -73,6 +75,8 @@ struct LanExport {
   Millis hold{0};
   Millis silenceLimit = kLanSilenceLimit;
   Millis connectLimit = kLanConnectLimit;
+  // A settings export's values and payload, and its pclog command.
+  SettingPart setting{};
 };
 
 namespace lan_detail {
@@ -96,40 +100,55 @@ inline constexpr auto kLanExports = [] {
        .pacing = {.afterClosing = 1000ms, .closingFrom = kEveryPath}},
       {.name = "_LANDOWNLOADADDR", .command = 0x01, .exchange = kOwn, .block = kNone,
        .pacing = {.afterClosing = 1000ms, .closingFrom = kEveryPath}},
-      {.name = "_LANSETTIME", .command = 0x02, .exchange = kCommand, .block = kWhole},
-      {.name = "_LANANSWER", .command = 0x03, .exchange = kCommand, .block = kWhole},
+      {.name = "_LANSETTIME", .command = 0x02, .exchange = kCommand, .block = kWhole,
+       .setting = {.cli = "set-time", .values = 7, .payload = LowBytes, .range = kByte}},
+      {.name = "_LANANSWER", .command = 0x03, .exchange = kCommand, .block = kWhole,
+       .setting = {.cli = "answer", .values = 1, .payload = LowBytes, .range = kByte,
+                   .about = "Send the one-byte value of command 0x03", .valuesAbout = "The value"}},
       {.name = "_LANDELETEALLNAME", .command = 0x05, .exchange = kCommand, .block = kNone},
+      // The open-or-closed value goes as it is: a host that wants what the
+      // serial flag 1 does passes 0x55.
       {.name = "_LANSETOPENCLOSE", .command = 0x06, .exchange = kCommand, .block = kSplit,
        .pacing = {.opening = 1ms, .beforeNak = 3ms, .afterNak = 2ms, .afterSuccess = 1ms,
-       .afterFreeing = 1ms, .afterClosing = 25ms}},
+       .afterFreeing = 1ms, .afterClosing = 25ms},
+       .setting = {.cli = "set-open-close", .values = 1, .payload = LowBytes, .range = kByte}},
       {.name = "_LANCHANGENAMEID", .command = 0x06, .exchange = kCommand, .block = kHeadThenBytes},
       {.name = "_LANENABLEALL", .command = 0x08, .exchange = kCommand, .block = kNone,
-       .hold = 2000ms, .silenceLimit = 30s},
+       .hold = 2000ms, .silenceLimit = 30s,
+       .setting = {.cli = "enable-all"}},
       {.name = "_LANDISABLEALL", .command = 0x09, .exchange = kCommand, .block = kNone,
-       .hold = 3000ms, .silenceLimit = 40s},
+       .hold = 3000ms, .silenceLimit = 40s,
+       .setting = {.cli = "disable-all"}},
       {.name = "_LANENABLEPERSON", .command = 0x0A, .exchange = kCommand, .block = kNakThenRest,
        .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 1ms, .afterSuccess = 1ms,
-       .afterFreeing = 1ms, .afterClosing = 25ms}, .silenceLimit = 180s},
+       .afterFreeing = 1ms, .afterClosing = 25ms}, .silenceLimit = 180s,
+       .setting = {.cli = "enable-person", .values = 1, .payload = HighLow, .range = kNumber}},
       {.name = "_LANDISABLEPERSON", .command = 0x0B, .exchange = kCommand, .block = kNakThenRest,
        .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 1ms, .afterSuccess = 1ms,
-       .afterFreeing = 1ms, .afterClosing = 1ms}, .silenceLimit = 60s},
+       .afterFreeing = 1ms, .afterClosing = 1ms}, .silenceLimit = 60s,
+       .setting = {.cli = "disable-person", .values = 1, .payload = HighLow, .range = kNumber}},
       {.name = "_LANDELETE", .command = 0x0D, .exchange = kFrameOnly, .block = kNone},
       {.name = "_LANSENDNAME", .command = 0x0E, .exchange = kCommand, .block = kSplit,
        .pacing = {.opening = 1ms, .beforeNak = 5ms, .afterNak = 1ms, .afterSuccess = 1ms,
        .afterFreeing = 1ms, .afterClosing = 25ms, .closingFrom = kEveryPath}},
-      {.name = "_LANRESTOREALL", .command = 0x0F, .exchange = kCommand, .block = kNone},
+      {.name = "_LANRESTOREALL", .command = 0x0F, .exchange = kCommand, .block = kNone,
+       .setting = {.cli = "restore-all"}},
       {.name = "_LANSETSN", .command = 0x10, .exchange = kCommand, .block = kSplit,
        .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 1ms, .afterSuccess = 1ms,
-       .afterFreeing = 1ms, .afterClosing = 25ms}},
+       .afterFreeing = 1ms, .afterClosing = 25ms},
+       .setting = {.cli = "set-sn", .values = 2, .payload = HighLowEach, .range = kNumber}},
       {.name = "_LANDELSN", .command = 0x11, .exchange = kCommand, .block = kSplit,
        .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 2ms, .afterSuccess = 1ms,
-       .afterFreeing = 1ms, .afterClosing = 25ms}},
+       .afterFreeing = 1ms, .afterClosing = 25ms},
+       .setting = {.cli = "del-sn", .values = 1, .payload = HighLow, .range = kNumber}},
       {.name = "_LANSETOPENMODE", .command = 0x13, .exchange = kCommand, .block = kSplit,
        .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 2ms, .afterSuccess = 1ms,
-       .afterFreeing = 1ms, .afterClosing = 25ms}},
+       .afterFreeing = 1ms, .afterClosing = 25ms},
+       .setting = {.cli = "set-open-mode", .values = 1, .payload = LowBytes, .range = kByte}},
       {.name = "_LANSETOPENTIME", .command = 0x14, .exchange = kCommand, .block = kSplit,
        .pacing = {.opening = 1ms, .beforeNak = 10ms, .afterNak = 2ms, .afterSuccess = 1ms,
-       .afterFreeing = 1ms, .afterClosing = 25ms}},
+       .afterFreeing = 1ms, .afterClosing = 25ms},
+       .setting = {.cli = "set-open-time", .values = 1, .payload = LowBytes, .range = kByte}},
       {.name = "_LANSENDVOICE", .command = 0x14, .exchange = kOwn, .block = kHeadThenBytes,
        .pacing = {.afterClosing = 25ms, .closingFrom = kFromSocket}},
       {.name = "_LANDELVOICE", .command = 0x15, .exchange = kCommand, .block = kHeadThenBytes},

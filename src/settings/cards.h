@@ -10,14 +10,10 @@
 
 namespace wpl::settings {
 
-// clang-format off
-inline constexpr auto kValueQueries = settings_detail::Joined(std::to_array<Setting>({
-    // The value the terminal files under an SN number.
-    {.name = "_WHATSN", .values = 1, .payload = HighLow, .range = kNumber},
-    // The terminal's SN length: the 0x15 alone asks.
-    {.name = "_GETSNLENTH"},
-}));
-// clang-format on
+// _WHATSN (the value the terminal files under an SN number) and _GETSNLENTH
+// (its SN length: the 0x15 alone asks), from their rows.
+inline constexpr auto kValueQueries =
+    settings_detail::Joined(settings_detail::Gathered<settings_detail::Kind::kValueQuery>());
 
 consteval const Setting& ValueQueryRow(std::string_view name) {
   for (const Setting& s : kValueQueries)

@@ -4,21 +4,6 @@
 
 namespace wpl::settings {
 
-Payload LowBytes(std::span<const int32_t> values) {
-  Payload out;
-  for (int32_t v : values) out.push_back(static_cast<uint8_t>(v));
-  return out;
-}
-
-Payload HighLow(std::span<const int32_t> values) {
-  const auto v = static_cast<uint32_t>(values[0]);
-  return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-}
-
-Payload OpenCloseFlag(std::span<const int32_t> values) {
-  return {static_cast<uint8_t>(values[0] == 1 ? 0x55 : 0x00)};
-}
-
 const Setting* FindSetting(std::string_view name) {
   for (const Setting& s : kSettings)
     if (s.name == name) return &s;
