@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "link/module_part.h"
+
 namespace wpl::fingerprint {
 
 constexpr size_t kModulePacketSize = 12;
@@ -22,15 +24,8 @@ constexpr size_t kTemplateSize = 816;
 // The module's line: 9600 baud, 8N1.
 constexpr uint32_t kModuleBaud = 9600;
 
-// Module command codes the library uses.
-namespace module_cmd {
-constexpr uint8_t kVersion = 0x05;
-constexpr uint8_t kDeleteOne = 0x54;
-constexpr uint8_t kSendTemplate = 0x71;
-constexpr uint8_t kGetTemplate = 0x73;
-constexpr uint8_t kDeleteAll = 0x76;
-constexpr uint8_t kIdList = 0x7D;
-}  // namespace module_cmd
+// Module command codes the library uses (with the template exports' rows).
+namespace module_cmd = link::module_cmd;
 
 // The marker the terminal sends when it takes its line back from the module.
 constexpr std::array<uint8_t, 4> kClosingMarker = {0x06, 0x15, 0x06, 0x15};

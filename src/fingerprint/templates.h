@@ -17,8 +17,8 @@
 
 namespace wpl::fingerprint {
 
-// The module side of each template export; the terminal side (command, ACK
-// limit, first pause, second-ACK limit) is its row of the serial table.
+// A template export as the fingerprint code sees it: its row's module part
+// with the row it came from.
 struct TemplateExport {
   std::string_view name;
   uint8_t moduleCommand;
@@ -26,38 +26,35 @@ struct TemplateExport {
   std::optional<Millis> header;  // silence limit; none: no header is read
   std::optional<Millis> data;    // silence limit; none: no data part is read
   Millis marker;                 // silence limit for the closing marker
-  // The terminal side, filled in from `name`: a name with no row does not
-  // compile.
   const link::SerialExport* serial = nullptr;
 };
 
 namespace template_detail {
-using namespace std::chrono_literals;
 
-template <size_t N>
-consteval std::array<TemplateExport, N> Joined(std::array<TemplateExport, N> rows) {
-  for (TemplateExport& row : rows) row.serial = &link::SerialRow(row.name);
-  return rows;
+consteval size_t Count() {
+  size_t n = 0;
+  for (const auto& row : link::kSerialExports) n += row.module.command != 0;
+  return n;
 }
+
+// The rows with a module part, in the serial table's order. Each must hand
+// the line over with the pass-through block and its ACK.
+consteval std::array<TemplateExport, Count()> Gathered() {
+  std::array<TemplateExport, Count()> out{};
+  size_t n = 0;
+  for (const auto& row : link::kSerialExports) {
+    const link::ModulePart& m = row.module;
+    if (m.command == 0) continue;
+    if (row.block != link::BlockShape::kBytes || row.final != link::SerialFinal::kBlockAck)
+      throw std::invalid_argument("a template export hands the line over with an acked block");
+    out[n++] = {row.name, m.command, m.secondPause, m.header, m.data, m.marker, &row};
+  }
+  return out;
+}
+
 }  // namespace template_detail
 
-// clang-format off
-inline constexpr auto kTemplateExports = [] {
-  using namespace template_detail;
-  return Joined(std::to_array<TemplateExport>({
-      {.name = "_GETIDLIST", .moduleCommand = module_cmd::kIdList, .secondPause = 800ms,
-       .header = 6s, .data = 3s, .marker = 6s},
-      {.name = "_SENDIDFPREC", .moduleCommand = module_cmd::kSendTemplate, .secondPause = 1s,
-       .header = 12s, .marker = 10s},
-      {.name = "_GETIDFPREC", .moduleCommand = module_cmd::kGetTemplate, .secondPause = 800ms,
-       .header = 6s, .data = 3s, .marker = 6s},
-      {.name = "_DELIDFPREC", .moduleCommand = module_cmd::kDeleteOne, .secondPause = 800ms,
-       .header = 6s, .data = 3s, .marker = 6s},
-      {.name = "_DELIDFPALL", .moduleCommand = module_cmd::kDeleteAll, .secondPause = 800ms,
-       .marker = 6s},
-  }));
-}();
-// clang-format on
+inline constexpr auto kTemplateExports = template_detail::Gathered();
 
 constexpr const TemplateExport& TemplateRow(std::string_view name) {
   for (const TemplateExport& row : kTemplateExports)

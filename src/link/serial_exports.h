@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "link/block_plan.h"
+#include "link/module_part.h"
 #include "link/setting_part.h"
 #include "platform/clock.h"
 
@@ -43,11 +44,14 @@ struct SerialExport {
   Millis secondLimit{0};
   // A settings export's values and payload, and its pclog command.
   SettingPart setting{};
+  // A template export's exchange with the module, once the line is handed over.
+  ModulePart module{};
 };
 
 namespace serial_detail {
 using enum BlockShape;
 using enum SerialFinal;
+using namespace module_cmd;
 using namespace std::chrono_literals;
 }  // namespace serial_detail
 
@@ -171,17 +175,25 @@ inline constexpr auto kSerialExports = [] {
       {.name = "_DELALLONLYCARD", .command = 0x03, .ackLimit = 1s, .block = kBytes,
        .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
       // The fingerprint pass-through: AA 55 hands the line to the module
-      // once acknowledged (the module side is in fingerprint/templates.h).
+      // once acknowledged; then the module exchange of the row's module part.
       {.name = "_GETIDLIST", .command = 0x12, .ackLimit = 1s, .block = kBytes,
-       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s,
+       .module = {.command = kIdList, .secondPause = 800ms, .header = 6s, .data = 3s,
+                  .marker = 6s}},
       {.name = "_SENDIDFPREC", .command = 0x12, .ackLimit = 1s, .block = kBytes,
-       .pacing = {.afterNak = 20ms}, .final = kBlockAck, .finalLimit = 10s},
+       .pacing = {.afterNak = 20ms}, .final = kBlockAck, .finalLimit = 10s,
+       .module = {.command = kSendTemplate, .secondPause = 1s, .header = 12s, .marker = 10s}},
       {.name = "_GETIDFPREC", .command = 0x12, .ackLimit = 1s, .block = kBytes,
-       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s,
+       .module = {.command = kGetTemplate, .secondPause = 800ms, .header = 6s, .data = 3s,
+                  .marker = 6s}},
       {.name = "_DELIDFPREC", .command = 0x12, .ackLimit = 1s, .block = kBytes,
-       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s,
+       .module = {.command = kDeleteOne, .secondPause = 800ms, .header = 6s, .data = 3s,
+                  .marker = 6s}},
       {.name = "_DELIDFPALL", .command = 0x12, .ackLimit = 1s, .block = kBytes,
-       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s},
+       .pacing = {.afterNak = 10ms}, .final = kBlockAck, .finalLimit = 5s,
+       .module = {.command = kDeleteAll, .secondPause = 800ms, .marker = 6s}},
       // The backup mode: the block's ACK, then a second one once the
       // terminal is ready for the backup link.
       {.name = "_ZWBACKUP", .command = 0x0E, .ackLimit = 1s, .block = kBytes, .final = kBlockAck,
