@@ -129,7 +129,7 @@ TEST_F(CollectE2e, CheckNamesEveryMistakeWithItsLine) {
   EXPECT_EQ(Run({"collect", "--check", Site()}, {}, &err), 1);
   EXPECT_NE(err.find("site.toml:4: ip \"1.2.3\" is not an IPv4 address"), std::string::npos) << err;
   EXPECT_NE(err.find("site.toml:5: every must be a duration"), std::string::npos) << err;
-  WriteSite({"127.0.61.1"});
+  WriteSite({"127.0.64.1"});
   EXPECT_EQ(Run({"collect", "--check", Site()}), 0);
   // Reading a store that is not there is an error; nothing is made.
   EXPECT_EQ(Run({"records", "--store", ports.dir() + "/typo.db"}), 2);
@@ -137,8 +137,8 @@ TEST_F(CollectE2e, CheckNamesEveryMistakeWithItsLine) {
 }
 
 TEST_F(CollectE2e, OnceCollectsEveryTerminalAndRecordsReadsThem) {
-  auto sim = Sim("127.0.61.2", 40);
-  WriteSite({"127.0.61.2"});
+  auto sim = Sim("127.0.64.2", 40);
+  WriteSite({"127.0.64.2"});
   std::string err;
   ASSERT_EQ(Run({"collect", "--config", Site(), "--once"}, {}, &err), 0) << err;
   EXPECT_NE(err.find("t0 download: 40 records, 40 stored, 0 duplicates, cleared"),
@@ -174,8 +174,8 @@ TEST_F(CollectE2e, OnceCollectsEveryTerminalAndRecordsReadsThem) {
 }
 
 TEST_F(CollectE2e, OnceFailsWhenATerminalWasNotCollected) {
-  auto sim = Sim("127.0.61.3", 5);
-  WriteSite({"127.0.61.3", "127.0.61.4"});  // nothing listens on the second
+  auto sim = Sim("127.0.64.3", 5);
+  WriteSite({"127.0.64.3", "127.0.64.4"});  // nothing listens on the second
   std::string err;
   EXPECT_EQ(Run({"collect", "--config", Site(), "--once"}, {}, &err), 1);
   EXPECT_NE(err.find("t1 download failed: no connection"), std::string::npos) << err;
@@ -221,7 +221,7 @@ class StatefulSim {
 };
 
 TEST_F(CollectE2e, ADownloadCutHalfwayStoresNothingAndClearsNothing) {
-  const std::string ip = "127.0.61.9";
+  const std::string ip = "127.0.64.9";
   StatefulSim sim(ports.dir(), {"--tcp", ip + ",close-after-bytes=400", "--records", "100"});
   WriteSite({ip});
   std::string err;
@@ -233,7 +233,7 @@ TEST_F(CollectE2e, ADownloadCutHalfwayStoresNothingAndClearsNothing) {
 }
 
 TEST_F(CollectE2e, AClearLostIsFollowedByRepeatsAbsorbed) {
-  const std::string ip = "127.0.61.10";
+  const std::string ip = "127.0.64.10";
   StatefulSim sim(ports.dir(),
                   {"--tcp", ip, "--records", "30", "--command-fault", "0x0d:frame:silent"});
   WriteSite({ip});
@@ -255,7 +255,7 @@ TEST_P(CollectKilled, LosesNothingAndDoublesNothing) {
   // Each step its own address: ctest runs them side by side.
   const std::string steps[] = {"downloaded", "spooled", "committed", "cleared"};
   const auto at = std::find(std::begin(steps), std::end(steps), GetParam()) - std::begin(steps);
-  const std::string ip = "127.0.62." + std::to_string(10 + at);
+  const std::string ip = "127.0.64." + std::to_string(20 + at);
   auto sim = Sim(ip, 60, 7);
   WriteSite({ip});
   // "spooled" is reached when the store refuses the commit.
@@ -273,8 +273,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, CollectKilled,
                          ::testing::Values("downloaded", "spooled", "committed", "cleared"));
 
 TEST_F(CollectE2e, SigkillWhileRunningLosesNothing) {
-  auto sim = Sim("127.0.61.6", 500, 3);
-  WriteSite({"127.0.61.6"}, "1s");
+  auto sim = Sim("127.0.64.6", 500, 3);
+  WriteSite({"127.0.64.6"}, "1s");
   {
     Cli running(ports.dir(), {"collect", "--config", Site()});
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
@@ -291,7 +291,7 @@ TEST_F(CollectE2e, SigkillWhileRunningLosesNothing) {
 // missing every second acknowledgement: each punch stored once, from the
 // feed, and the terminal cleared after the download that places them.
 TEST_F(CollectE2e, WatchedTerminalStoresEachPunchOnce) {
-  const std::string ip = "127.0.61.8", ready = ports.dir() + "/ready-watch";
+  const std::string ip = "127.0.64.8", ready = ports.dir() + "/ready-watch";
   SimProcess sim({"--tcp", ip, "--records", "6", "--seed", "9", "--realtime-records", "6",
                   "--realtime-seed", "9", "--drop-ack-every", "2", "--ready", ready},
                  ready);
@@ -317,8 +317,8 @@ TEST_F(CollectE2e, WatchedTerminalStoresEachPunchOnce) {
 }
 
 TEST_F(CollectE2e, HangUpWithABadFileKeepsRunningAndTermStopsCleanly) {
-  auto sim = Sim("127.0.61.7", 10);
-  WriteSite({"127.0.61.7"}, "20s");
+  auto sim = Sim("127.0.64.7", 10);
+  WriteSite({"127.0.64.7"}, "20s");
   Cli running(ports.dir(), {"collect", "--config", Site()});
   // The first download comes within its jitter; wait for its line.
   for (int i = 0; i < 400 && running.Err().find("download:") == std::string::npos; ++i)

@@ -86,11 +86,11 @@ TEST(CollectOnPostgresql, EndToEnd) {
   wpl::e2e::PortFolder ports;
   const std::string ready = ports.dir() + "/ready";
   wpl::e2e::SimProcess sim(
-      {"--tcp", "127.0.63.1", "--tcp", "127.0.63.2", "--records", "25", "--ready", ready}, ready);
+      {"--tcp", "127.0.64.31", "--tcp", "127.0.64.32", "--records", "25", "--ready", ready}, ready);
   const std::string site = ports.dir() + "/site.toml";
   std::ofstream(site) << "site = \"office\"\nstore = \"" << testing::FreshStoreUrl()
-                      << "\"\n[[terminal]]\nid = \"a\"\nip = \"127.0.63.1\"\nevery = \"1h\"\n"
-                         "[[terminal]]\nid = \"b\"\nip = \"127.0.63.2\"\nevery = \"1h\"\n";
+                      << "\"\n[[terminal]]\nid = \"a\"\nip = \"127.0.64.31\"\nevery = \"1h\"\n"
+                         "[[terminal]]\nid = \"b\"\nip = \"127.0.64.32\"\nevery = \"1h\"\n";
   const std::string cli = PCLOG_CLI;
   ASSERT_EQ(std::system((cli + " collect --config " + site + " --once 2>/dev/null").c_str()), 0);
   ASSERT_EQ(std::system((cli + " collect --config " + site + " --once 2>/dev/null").c_str()), 0);
