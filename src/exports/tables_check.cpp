@@ -1,13 +1,11 @@
 // The export tables against the header, as the library compiles: a row
 // whose name the header does not declare is a row for nothing, and does not
 // compile. (The other way round, an export without its row does not compile
-// either: each export finds its row by name in a constant expression.)
-#include "fingerprint/templates.h"
+// either: each export finds its row by name in a constant expression.) The
+// settings, value queries and template exports are rows of these two tables.
 #include "header_exports.h"
 #include "link/lan_exports.h"
 #include "link/serial_exports.h"
-#include "settings/cards.h"
-#include "settings/settings.h"
 
 namespace wpl::exports {
 namespace {
@@ -27,10 +25,6 @@ consteval bool EachDeclared(const Rows& rows) {
 
 static_assert(EachDeclared(link::kSerialExports), "a serial row names no export of the header");
 static_assert(EachDeclared(link::kLanExports), "a network row names no export of the header");
-static_assert(EachDeclared(settings::kSettings), "a setting names no export of the header");
-static_assert(EachDeclared(settings::kValueQueries), "a query names no export of the header");
-static_assert(EachDeclared(fingerprint::kTemplateExports),
-              "a template row names no export of the header");
 
 }  // namespace
 }  // namespace wpl::exports

@@ -88,7 +88,7 @@ std::optional<uint8_t> GetIdList(Env& env, int32_t address, int32_t port) {
   // The lines go into the file before the marker is awaited: a failed
   // marker leaves the whole list behind.
   return RunTemplateExchange(
-      env, kRow, address, port, BuildModulePacket(kRow.moduleCommand), {},
+      env, kRow, address, port, BuildModulePacket(kRow.command), {},
       [&](std::span<const uint8_t> data) {
         static constexpr uint8_t kCr = 0x0D, kLf = 0x0A;
         for (const TemplateId& id : ParseIdList(data)) {
@@ -109,7 +109,7 @@ std::optional<uint8_t> GetTemplate(Env& env, int32_t address, int32_t port, int3
   const auto file = CreateInFolder(env, TemplateFileName(user, number), kCannotCreateTemplate);
   if (!file) return std::nullopt;
   return RunTemplateExchange(
-      env, kRow, address, port, BuildModulePacket(kRow.moduleCommand, KeyParams(*id)), {},
+      env, kRow, address, port, BuildModulePacket(kRow.command, KeyParams(*id)), {},
       [&](std::span<const uint8_t> data) { return data.empty() || file->Write(data); });
 }
 
@@ -121,8 +121,8 @@ std::optional<uint8_t> SendTemplate(Env& env, int32_t address, int32_t port, int
   if (!bytes) return std::nullopt;
   // Parameter 3 (bytes 6-7) carries the length of what follows the packet.
   const ModuleParams params{0, 0, static_cast<uint16_t>(kTemplateSize), 0};
-  return RunTemplateExchange(env, kRow, address, port,
-                             BuildModulePacket(kRow.moduleCommand, params), *bytes, kNoUse);
+  return RunTemplateExchange(env, kRow, address, port, BuildModulePacket(kRow.command, params),
+                             *bytes, kNoUse);
 }
 
 std::optional<uint8_t> DeleteTemplate(Env& env, int32_t address, int32_t port, int32_t user,
@@ -131,13 +131,12 @@ std::optional<uint8_t> DeleteTemplate(Env& env, int32_t address, int32_t port, i
   const auto id = CheckedTemplateId(user, attribute, number);
   if (!id) return std::nullopt;
   return RunTemplateExchange(env, kRow, address, port,
-                             BuildModulePacket(kRow.moduleCommand, KeyParams(*id)), {}, kNoUse);
+                             BuildModulePacket(kRow.command, KeyParams(*id)), {}, kNoUse);
 }
 
 std::optional<uint8_t> DeleteAllTemplates(Env& env, int32_t address, int32_t port) {
   static constexpr const TemplateExport& kRow = TemplateRow("_DELIDFPALL");
-  return RunTemplateExchange(env, kRow, address, port, BuildModulePacket(kRow.moduleCommand), {},
-                             kNoUse);
+  return RunTemplateExchange(env, kRow, address, port, BuildModulePacket(kRow.command), {}, kNoUse);
 }
 
 }  // namespace wpl::fingerprint

@@ -17,15 +17,10 @@
 
 namespace wpl::fingerprint {
 
-// A template export as the fingerprint code sees it: its row's module part
-// with the row it came from.
-struct TemplateExport {
+// A template export as the fingerprint code sees it: its row's module part,
+// the export's name and the row it came from.
+struct TemplateExport : link::ModulePart {
   std::string_view name;
-  uint8_t moduleCommand;
-  Millis secondPause;            // after the port is closed, before the module link opens
-  std::optional<Millis> header;  // silence limit; none: no header is read
-  std::optional<Millis> data;    // silence limit; none: no data part is read
-  Millis marker;                 // silence limit for the closing marker
   const link::SerialExport* serial = nullptr;
 };
 
@@ -47,7 +42,9 @@ consteval std::array<TemplateExport, Count()> Gathered() {
     if (m.command == 0) continue;
     if (row.block != link::BlockShape::kBytes || row.final != link::SerialFinal::kBlockAck)
       throw std::invalid_argument("a template export hands the line over with an acked block");
-    out[n++] = {row.name, m.command, m.secondPause, m.header, m.data, m.marker, &row};
+    static_cast<link::ModulePart&>(out[n]) = m;
+    out[n].name = row.name;
+    out[n++].serial = &row;
   }
   return out;
 }

@@ -13,7 +13,7 @@ namespace wpl::settings {
 // _WHATSN (the value the terminal files under an SN number) and _GETSNLENTH
 // (its SN length: the 0x15 alone asks), from their rows.
 inline constexpr auto kValueQueries =
-    settings_detail::Joined(settings_detail::Gathered<settings_detail::Kind::kValueQuery>());
+    settings_detail::AgreeWithRows(settings_detail::Gathered<settings_detail::Kind::kValueQuery>());
 
 consteval const Setting& ValueQueryRow(std::string_view name) {
   for (const Setting& s : kValueQueries)

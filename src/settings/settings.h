@@ -31,17 +31,10 @@ using link::Payload;
 using link::PayloadOf;
 using link::ValueRange;
 
-// A setting as the exports and pclog see it: its row's setting part with
-// the row it came from. A serial export and its network twin share a
-// `command`: the CLI makes one command of the two, captioned by the first.
-struct Setting {
-  std::string_view name;  // the export
-  std::string_view command;
-  int values = 0;  // value arguments
-  PayloadOf payload = nullptr;
-  ValueRange range{};
-  std::string_view about{};        // what the command does
-  std::string_view valuesAbout{};  // what its values are
+// A setting as the exports and pclog see it: its row's setting part, the
+// export's name and the row it came from.
+struct Setting : link::SettingPart {
+  std::string_view name;
   // The row it is part of: one of the two.
   const link::SerialExport* serial = nullptr;
   const link::LanExport* lan = nullptr;
@@ -64,14 +57,12 @@ constexpr bool Is(Kind kind, const link::LanExport& row) {
   return kind == Kind::kSetting && !row.setting.cli.empty();
 }
 
-constexpr Setting Of(std::string_view name, const link::SettingPart& p) {
-  return {.name = name,
-          .command = p.cli,
-          .values = p.values,
-          .payload = p.payload,
-          .range = p.range,
-          .about = p.about,
-          .valuesAbout = p.valuesAbout};
+template <typename Row>
+constexpr Setting Of(const Row& row) {
+  Setting s;
+  static_cast<link::SettingPart&>(s) = row.setting;
+  s.name = row.name;
+  return s;
 }
 
 template <Kind kind>
@@ -89,12 +80,12 @@ consteval std::array<Setting, Count<kind>()> Gathered() {
   size_t n = 0;
   for (const auto& row : link::kSerialExports)
     if (Is(kind, row)) {
-      out[n] = Of(row.name, row.setting);
+      out[n] = Of(row);
       out[n++].serial = &row;
     }
   for (const auto& row : link::kLanExports)
     if (Is(kind, row)) {
-      out[n] = Of(row.name, row.setting);
+      out[n] = Of(row);
       out[n++].lan = &row;
     }
   return out;
@@ -118,12 +109,11 @@ static_assert(NoStraySettingParts(), "a setting part on a row that is no setting
 
 // Each setting checked with its row as the table is made: a network row that
 // is not an acknowledged command, a block of data without a payload (or a
-// payload without one), values without a range, or a name listed twice does
-// not compile.
+// payload without one), or values without a range does not compile. (Each
+// name is once in its table, and the two tables share none.)
 template <size_t N>
-consteval std::array<Setting, N> Joined(std::array<Setting, N> rows) {
-  for (size_t i = 0; i < N; ++i) {
-    const Setting& s = rows[i];
+consteval std::array<Setting, N> AgreeWithRows(std::array<Setting, N> rows) {
+  for (const Setting& s : rows) {
     // A block of data exactly when there is a payload (a 0x15 alone is a
     // request and carries none).
     const link::BlockShape block = s.lan ? s.lan->block : s.serial->block;
@@ -133,8 +123,6 @@ consteval std::array<Setting, N> Joined(std::array<Setting, N> rows) {
     if (s.lan && s.lan->exchange != link::LanExchange::kCommand)
       throw std::invalid_argument("a network setting is an acknowledged command");
     if ((s.values > 0) != (s.range.max > 0)) throw std::invalid_argument("values need a range");
-    for (size_t j = 0; j < i; ++j)
-      if (rows[j].name == s.name) throw std::invalid_argument("a setting is listed once");
   }
   return rows;
 }
@@ -147,13 +135,13 @@ consteval std::array<Setting, N> Commands(std::array<Setting, N> rows) {
     const Setting& s = rows[i];
     bool first = true;
     for (size_t j = 0; j < i; ++j) {
-      if (rows[j].command != s.command) continue;
+      if (rows[j].cli != s.cli) continue;
       first = false;
       if (rows[j].network() == s.network() || rows[j].values != s.values ||
           rows[j].range.max != s.range.max)
         throw std::invalid_argument("one serial and one network form alike");
     }
-    if (s.command.empty() || first == s.about.empty() ||
+    if (s.cli.empty() || first == s.about.empty() ||
         (s.values > 0 && first == s.valuesAbout.empty()))
       throw std::invalid_argument("captions on the first form of a command");
   }
@@ -162,7 +150,7 @@ consteval std::array<Setting, N> Commands(std::array<Setting, N> rows) {
 
 template <size_t N>
 consteval std::array<Setting, N> Checked(std::array<Setting, N> rows) {
-  return Commands(Joined(rows));
+  return Commands(AgreeWithRows(rows));
 }
 
 }  // namespace settings_detail

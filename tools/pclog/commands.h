@@ -6,8 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "link/serial_command.h"
 #include "global_options.h"
+#include "link/lan_connection.h"
+#include "link/serial_command.h"
 #include "platform/env.h"
 
 namespace pclog {
@@ -42,8 +43,9 @@ std::shared_ptr<Target> AddTarget(CLI::App* sub);
 // Refuses (CLI::ValidationError) an IP text that is not an address, before
 // anything is sent.
 void CheckIp(const Target& t);
-// One line on how a serial command went.
+// One line on how a serial or a network command went.
 void Report(const char* what, wpl::link::SerialResult r, const Target& t);
+void Report(const char* what, wpl::link::LanResult r, const Target& t);
 
 void AddSerialBasics(CLI::App& app, wpl::Env& env);
 void AddNetworkBasics(CLI::App& app, wpl::Env& env);

@@ -53,7 +53,8 @@ std::shared_ptr<std::string> AddEncoding(CLI::App* sub) {
 
 using SerialCall =
     std::function<wpl::link::SerialResult(wpl::Env&, const Target&, const Numbers&, const Bytes&)>;
-using LanCall = std::function<int32_t(wpl::Env&, const char*, const Numbers&, const Bytes&)>;
+using LanCall =
+    std::function<wpl::link::LanResult(wpl::Env&, const char*, const Numbers&, const Bytes&)>;
 
 struct Operation {
   const char* family;
@@ -81,9 +82,7 @@ const Operation kOperations[] = {
      [](auto& env, auto& t, auto& n, auto& text) {
        return SendName(env, t.address, t.port, n[0], text);
      },
-     [](auto& env, auto ip, auto& n, auto& text) {
-       return DoneOrFailed(LanSendName(env, ip, n[0], text));
-     }},
+     [](auto& env, auto ip, auto& n, auto& text) { return LanSendName(env, ip, n[0], text); }},
     {"names",
      "change",
      "Give a person's name to another person number",
@@ -92,16 +91,14 @@ const Operation kOperations[] = {
      [](auto& env, auto& t, auto& n, auto&) {
        return ChangeNameId(env, t.address, t.port, n[0], n[1]);
      },
-     [](auto& env, auto ip, auto& n, auto&) {
-       return DoneOrFailed(LanChangeNameId(env, ip, n[0], n[1]));
-     }},
+     [](auto& env, auto ip, auto& n, auto&) { return LanChangeNameId(env, ip, n[0], n[1]); }},
     {"names",
      "delete-all",
      "Delete every name",
      {},
      nullptr,
      [](auto& env, auto& t, auto&, auto&) { return DeleteAllNames(env, t.address, t.port); },
-     [](auto& env, auto ip, auto&, auto&) { return DoneOrFailed(LanDeleteAllNames(env, ip)); }},
+     [](auto& env, auto ip, auto&, auto&) { return LanDeleteAllNames(env, ip); }},
     {"voice", "send", "Load one voice prompt entry: thirteen values and a text", kVoiceValueNames,
      "text",
      [](auto& env, auto& t, auto& n, auto& text) {
@@ -110,7 +107,8 @@ const Operation kOperations[] = {
      [](auto& env, auto ip, auto& n, auto& text) {
        const auto g = LanSendVoice(env, ip, VoiceValuesOf(n), text);
        if (g) std::printf("greeting number %u\n", *g);
-       return g ? 0 : 1;
+       return wpl::link::LanResult{g ? wpl::link::LanOutcome::kDone
+                                     : wpl::link::LanOutcome::kRefused};
      }},
     {"voice",
      "delete",
@@ -118,16 +116,14 @@ const Operation kOperations[] = {
      {"voice"},
      nullptr,
      [](auto& env, auto& t, auto& n, auto&) { return DeleteVoice(env, t.address, t.port, n[0]); },
-     [](auto& env, auto ip, auto& n, auto&) {
-       return DoneOrFailed(LanDeleteVoice(env, ip, n[0]));
-     }},
+     [](auto& env, auto ip, auto& n, auto&) { return LanDeleteVoice(env, ip, n[0]); }},
     {"voice",
      "delete-all",
      "Delete every voice prompt entry",
      {},
      nullptr,
      [](auto& env, auto& t, auto&, auto&) { return DeleteAllVoices(env, t.address, t.port); },
-     [](auto& env, auto ip, auto&, auto&) { return DoneOrFailed(LanDeleteAllVoices(env, ip)); }},
+     [](auto& env, auto ip, auto&, auto&) { return LanDeleteAllVoices(env, ip); }},
     {"card-only",
      "add",
      "Put a person on the card-only list",
@@ -177,10 +173,9 @@ void AddOperation(CLI::App* family, const Operation& op, wpl::Env& env) {
     if (target->network()) {
       if (!op.lan) throw CLI::ValidationError("--ip", what + " has no network form");
       CheckIp(*target);
-      const int32_t r = op.lan(env, target->ip.c_str(), *numbers, *bytes);
-      std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", what.c_str(),
-                  target->ip.c_str());
-      Finish(r);
+      const auto r = op.lan(env, target->ip.c_str(), *numbers, *bytes);
+      Report(what.c_str(), r, *target);
+      Finish(DoneOrFailed(r));
     }
     const auto r = op.serial(env, *target, *numbers, *bytes);
     Report(what.c_str(), r, *target);

@@ -33,9 +33,9 @@ std::vector<SettingCommand> SettingCommands() {
   std::vector<std::string_view> names;
   for (const Setting& s : kSettings) {
     size_t i = 0;
-    while (i < names.size() && names[i] != s.command) ++i;
+    while (i < names.size() && names[i] != s.cli) ++i;
     if (i == names.size()) {
-      names.push_back(s.command);
+      names.push_back(s.cli);
       commands.push_back({.first = &s});
     }
     (s.network() ? commands[i].network : commands[i].serial) = &s;
@@ -47,7 +47,7 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
   const Setting* serial = c.serial;
   const Setting* network = c.network;
   const Setting& first = *c.first;
-  const std::string cli(first.command);
+  const std::string cli(first.cli);
   auto* sub = app.add_subcommand(cli, std::string(first.about));
   auto target = AddTarget(sub);
   auto values = std::make_shared<std::vector<int64_t>>();
@@ -63,12 +63,10 @@ void AddSettingCommand(CLI::App& app, wpl::Env& env, const SettingCommand& c) {
     if (target->ipOption->count() > 0) {
       if (!network) throw CLI::ValidationError("--ip", cli + " has no network form");
       CheckIp(*target);
-      const int r = wpl::exports::DoneOrFailed(
-          wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v));
+      const auto r = wpl::settings::RunLanSetting(env, *network, target->ip.c_str(), v);
       Field("ip", target->ip);
-      std::printf(r == 0 ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", cli.c_str(),
-                  target->ip.c_str());
-      Finish(r);
+      Report(cli.c_str(), r, *target);
+      Finish(wpl::exports::DoneOrFailed(r));
     }
     if (!serial) throw CLI::ValidationError("--ip", cli + " needs --ip");
     const auto r = wpl::settings::RunSerialSetting(env, *serial, target->address, target->port, v);

@@ -42,4 +42,9 @@ void Report(const char* what, wpl::link::SerialResult r, const Target& t) {
   }
 }
 
+void Report(const char* what, wpl::link::LanResult r, const Target& t) {
+  std::printf(r.done() ? "%s: %s acknowledged\n" : "%s: %s did not acknowledge\n", what,
+              t.ip.c_str());
+}
+
 }  // namespace pclog
